@@ -1,0 +1,75 @@
+# Helpers that keep the per-folder CMake files short.
+
+set(TAMBURELLA_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+
+# tamburella_library(<name> SOURCES ... [DEPENDS ...] [QT])
+#   A static library tamburella_<name> whose headers are included as "<name>/Header.h".
+function(tamburella_library name)
+    cmake_parse_arguments(A "QT" "" "SOURCES;DEPENDS" ${ARGN})
+    add_library(tamburella_${name} STATIC ${A_SOURCES})
+    target_include_directories(tamburella_${name} PUBLIC ${TAMBURELLA_SOURCE_DIR}/src)
+    target_link_libraries(tamburella_${name} PUBLIC ${A_DEPENDS})
+    if(A_QT)
+        set_target_properties(tamburella_${name} PROPERTIES AUTOMOC ON)
+    endif()
+endfunction()
+
+# Environment of every test: sanitizers stop at the first fault.
+set(TAMBURELLA_TEST_ENV
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+    "LSAN_OPTIONS=suppressions=${TAMBURELLA_SOURCE_DIR}/tests/lsan.supp"
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${TAMBURELLA_SOURCE_DIR}/tests/tsan.supp"
+    "QT_QPA_PLATFORM=offscreen")
+
+# tamburella_test(<name> SOURCES ... [DEPENDS ...] [LABELS ...] [TIMEOUT s])
+#   A GoogleTest program; each test case becomes a CTest test. Label "notsan" keeps a
+#   program out of the ThreadSanitizer run, "integration" marks tests that need a
+#   private sound server (started by their own fixture).
+function(tamburella_test name)
+    cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
+    if(NOT A_TIMEOUT)
+        set(A_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE ${A_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${TAMBURELLA_SOURCE_DIR}/tests)
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT}
+                   ENVIRONMENT "${TAMBURELLA_TEST_ENV}")
+endfunction()
+
+# tamburella_bench(<name> SOURCES ... [DEPENDS ...]) -> build/bench/<name>
+function(tamburella_bench name)
+    cmake_parse_arguments(A "" "" "SOURCES;DEPENDS" ${ARGN})
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE ${A_DEPENDS} benchmark::benchmark benchmark::benchmark_main)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
+
+# tamburella_fuzz(<name> SECONDS <s> SOURCES ... [DEPENDS ...] [DICT file])
+#   A libFuzzer target, run by CTest for a bounded time with label "fuzz".
+#   Its corpus lives in the build tree; seeds, when given, in fuzz/seeds/<name>.
+function(tamburella_fuzz name)
+    cmake_parse_arguments(A "" "SECONDS;DICT" "SOURCES;DEPENDS" ${ARGN})
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE ${A_DEPENDS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set(corpus ${CMAKE_CURRENT_BINARY_DIR}/corpus_${name})
+    file(MAKE_DIRECTORY ${corpus})
+    set(seeds ${TAMBURELLA_SOURCE_DIR}/fuzz/seeds/${name})
+    set(args -max_total_time=${A_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+             -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/crash_${name}_)
+    if(A_DICT)
+        list(APPEND args -dict=${A_DICT})
+    endif()
+    set(dirs ${corpus})
+    if(EXISTS ${seeds})
+        list(APPEND dirs ${seeds})
+    endif()
+    add_test(NAME ${name} COMMAND ${name} ${args} ${dirs})
+    math(EXPR limit "${A_SECONDS} + 120")
+    set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT ${limit}
+        ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
+endfunction()
