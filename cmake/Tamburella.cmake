@@ -14,30 +14,26 @@ function(tamburella_library name)
     endif()
 endfunction()
 
-# Environment of every test: sanitizers stop at the first fault.
-set(TAMBURELLA_TEST_ENV
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1"
-    "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
-    "LSAN_OPTIONS=suppressions=${TAMBURELLA_SOURCE_DIR}/tests/lsan.supp"
-    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${TAMBURELLA_SOURCE_DIR}/tests/tsan.supp"
-    "QT_QPA_PLATFORM=offscreen")
-
-# tamburella_test(<name> SOURCES ... [DEPENDS ...] [LABELS ...] [TIMEOUT s])
-#   A GoogleTest program; each test case becomes a CTest test. Label "notsan" keeps a
-#   program out of the ThreadSanitizer run, "integration" marks tests that need a
-#   private sound server (started by their own fixture).
+# tamburella_test(<name> SOURCES ... [DEPENDS ...] [LABEL label] [TIMEOUT s])
+#   A GoogleTest program; each test case becomes a CTest test with one label: "unit"
+#   (default), "integration" for tests that need a private sound server (started by
+#   their own fixture), "notsan" for a program kept out of the ThreadSanitizer run.
 function(tamburella_test name)
-    cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
+    cmake_parse_arguments(A "" "TIMEOUT;LABEL" "SOURCES;DEPENDS" ${ARGN})
     if(NOT A_TIMEOUT)
         set(A_TIMEOUT 120)
     endif()
-    add_executable(${name} ${A_SOURCES})
-    target_link_libraries(${name} PRIVATE ${A_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
+    if(NOT A_LABEL)
+        set(A_LABEL unit)
+    endif()
+    add_executable(${name} ${A_SOURCES} ${TAMBURELLA_SOURCE_DIR}/tests/principal.cpp)
+    target_link_libraries(${name} PRIVATE ${A_DEPENDS} GTest::gtest GTest::gmock)
     target_include_directories(${name} PRIVATE ${TAMBURELLA_SOURCE_DIR}/tests)
+    # The sanitizers' options are compiled into tests/principal.cpp.
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT}
-                   ENVIRONMENT "${TAMBURELLA_TEST_ENV}")
+        DISCOVERY_TIMEOUT 30
+        PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT})
 endfunction()
 
 # tamburella_bench(<name> SOURCES ... [DEPENDS ...]) -> build/bench/<name>
@@ -71,5 +67,5 @@ function(tamburella_fuzz name)
     add_test(NAME ${name} COMMAND ${name} ${args} ${dirs})
     math(EXPR limit "${A_SECONDS} + 120")
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT ${limit}
-        ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
+        ENVIRONMENT "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
 endfunction()

@@ -12,7 +12,7 @@ jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
 
 step "Format (clang-format --dry-run)"
-git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 
 configure() { # <dir> <build type> [cmake args...]
     local dir=$1 type=$2

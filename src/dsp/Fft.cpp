@@ -1,5 +1,7 @@
 #include "dsp/Fft.h"
 
+#include "dsp/Clones.h"
+
 #include <atomic>
 #include <cmath>
 #include <mutex>
@@ -20,7 +22,9 @@ float Hamming(int a, int n) {
 float Hanning(int a, int n) {
     return static_cast<float>(0.5L + 0.5L * std::cos(DeuxPi * a / n));
 }
-float Rectangulaire(int, int) { return 1.0f; }
+float Rectangulaire(int, int) {
+    return 1.0f;
+}
 float Triangulaire(int a, int n) {
     return static_cast<float>(1.0L - 2.0L * std::fabs(static_cast<long double>(a) / n));
 }
@@ -94,8 +98,6 @@ void ConstruitInverse(int32_t n) {
 // ---- Transform kernels. Each is compiled for several instruction sets and picked at
 // load time; all give the same results (no contraction, same operation order).
 
-#define TAMBURELLA_CLONES __attribute__((target_clones("default", "avx2", "avx512f")))
-
 TAMBURELLA_CLONES
 void Fenetrer(float* __restrict x, const float* __restrict coef, int32_t n) {
     for (int32_t i = 0; i < n; ++i)
@@ -105,8 +107,8 @@ void Fenetrer(float* __restrict x, const float* __restrict coef, int32_t n) {
 // The permutation, followed by the first two stages (n >= 4). With a real input the
 // imaginary parts are zero, the first stage only adds and the second stage's twiddles
 // are 1 and i, so both are exact in float: the results equal the generic butterflies.
-void InverseBitsDeuxEtages(const float* __restrict x, float* __restrict re,
-                           float* __restrict im, int32_t n) {
+void InverseBitsDeuxEtages(const float* __restrict x, float* __restrict re, float* __restrict im,
+                           int32_t n) {
     const int32_t quart = n / 4;
     for (int32_t g = 0; g < n; g += 4) {
         const int32_t base = tables.inverse[g];
@@ -140,8 +142,8 @@ void InversePetit(const float* x, float* re, float* im, int32_t n) {
 // and a float twiddle is exact in double; the sums are rounded once, to float, as with
 // extended precision.
 TAMBURELLA_CLONES
-void Etage(float* re, float* im, const double* __restrict c, const double* __restrict s,
-           int32_t n, int32_t h) {
+void Etage(float* re, float* im, const double* __restrict c, const double* __restrict s, int32_t n,
+           int32_t h) {
     for (int32_t g = 0; g < n; g += 2 * h) {
         float* __restrict rb = re + g;
         float* __restrict ib = im + g;
@@ -197,7 +199,9 @@ const std::array<FenetreTFR, NbFenetresTFR> FenetresTFR = {{
     {Triangulaire, "Triangulaire"},
 }};
 
-int32_t TailleTFR() { return tailleTFR.load(std::memory_order_relaxed); }
+int32_t TailleTFR() {
+    return tailleTFR.load(std::memory_order_relaxed);
+}
 
 bool InitTFR(int fenetre, int exposant) {
     if (fenetre < 0 || fenetre >= NbFenetresTFR || exposant < 0 || (1 << exposant) > CapaciteTFR)

@@ -1,5 +1,7 @@
 #include "dsp/Reechantillonnage.h"
 
+#include "dsp/Clones.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -63,8 +65,6 @@ const TablesDouble& Doubles() {
     return t;
 }
 
-#define TAMBURELLA_CLONES __attribute__((target_clones("default", "avx2", "avx512f")))
-
 // Stages and the interpolator work through blocks of this many outputs in local arrays,
 // so that the inner loops see contiguous, non-overlapping planes and vectorise.
 constexpr int Bloc = 256;
@@ -73,8 +73,8 @@ constexpr int Bloc = 256;
 // f[j] * xe[m + j]), where xe and xo are the even and odd input samples from the block's
 // start. Products of floats are exact in double; the sum is rounded once at the end.
 TAMBURELLA_CLONES
-void BlocDemiBande(const double* __restrict xe, const double* __restrict xo,
-                   float* __restrict y, int n, const double* __restrict f, double g) {
+void BlocDemiBande(const double* __restrict xe, const double* __restrict xo, float* __restrict y,
+                   int n, const double* __restrict f, double g) {
     for (int m = 0; m < n; ++m) {
         double acc = xo[m + 6];
 #pragma GCC unroll 14
@@ -124,7 +124,9 @@ const TablesFiltres& Filtres() {
     return tables;
 }
 
-void InitFiltres() { (void)Doubles(); }
+void InitFiltres() {
+    (void)Doubles();
+}
 
 int LongueurDecime(int s, int a) {
     if (a <= 0) return 0;
@@ -183,15 +185,15 @@ int Interpole(int b, int m, std::span<const float> source, std::span<float> dest
     return m;
 }
 
-int Reechantillonne(std::span<const float> source, int debut, std::span<float> destination,
-                    int n, int f) {
+int Reechantillonne(std::span<const float> source, int debut, std::span<float> destination, int n,
+                    int f) {
     assert(debut >= 0 && static_cast<std::size_t>(debut) <= source.size());
     if (n <= 0 || debut < 0 || static_cast<std::size_t>(debut) > source.size()) return 0;
     const auto depuis = source.subspan(static_cast<std::size_t>(debut));
     if (f > 0) return Decime(f, n, depuis, destination);
     if (f == 0) {
-        const std::size_t k = std::min({static_cast<std::size_t>(n), depuis.size(),
-                                        destination.size()});
+        const std::size_t k =
+            std::min({static_cast<std::size_t>(n), depuis.size(), destination.size()});
         assert(k == static_cast<std::size_t>(n) && "Reechantillonne: copy does not fit");
         std::copy(depuis.begin(), depuis.begin() + k, destination.begin());
         return static_cast<int>(k);

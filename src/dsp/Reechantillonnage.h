@@ -1,10 +1,10 @@
 // Sample-rate changes by powers of two: half-band decimation stages and an 8-phase,
 // 32-tap windowed-sinc interpolator, both windowed by a Blackman window of half-width 16.
 //
-// The tables are built once (InitFiltres, or the first use) and read-only afterwards, so every operation may run on any thread. No
-// operation allocates. Every operation is told the sizes of its arrays: a request that
-// does not fit is cut to what fits (and asserts in debug builds); nothing is read or
-// written outside the spans.
+// The tables are built once (InitFiltres, or the first use) and read-only afterwards, so every
+// operation may run on any thread. No operation allocates. Every operation is told the sizes of its
+// arrays: a request that does not fit is cut to what fits (and asserts in debug builds); nothing is
+// read or written outside the spans.
 #pragma once
 
 #include <array>
@@ -48,7 +48,7 @@ int Interpole(int b, int m, std::span<const float> source, std::span<float> dest
 // (Decime(f, n)), f = 0 copies n samples, f < 0 interpolates (Interpole(-f, (n >> -f) + 2)),
 // which yields at least n samples. Reads from source[debut]. Returns the number of valid
 // output samples (n when the request fits).
-int Reechantillonne(std::span<const float> source, int debut, std::span<float> destination,
-                    int n, int f);
+int Reechantillonne(std::span<const float> source, int debut, std::span<float> destination, int n,
+                    int f);
 
 } // namespace dsp

@@ -74,9 +74,15 @@ TEST_F(Fft, WindowsAreNormalisedAndShaped) {
             EXPECT_EQ(*std::max_element(c.begin(), c.begin() + n), c[n / 2]);
             const double premier = c[0] / c[n / 2]; // before normalisation
             switch (w) {
-            case Hamming: EXPECT_NEAR(premier, 0.08, 1e-6); break;
-            case Rectangulaire: EXPECT_EQ(premier, 1.0); break;
-            default: EXPECT_NEAR(premier, 0.0, 1e-6); break;
+            case Hamming:
+                EXPECT_NEAR(premier, 0.08, 1e-6);
+                break;
+            case Rectangulaire:
+                EXPECT_EQ(premier, 1.0);
+                break;
+            default:
+                EXPECT_NEAR(premier, 0.0, 1e-6);
+                break;
             }
         }
     }

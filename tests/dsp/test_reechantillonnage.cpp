@@ -29,11 +29,10 @@ TEST(Filtres, TablesAreSymmetricAndNormalised) {
     const auto& t = Filtres();
     for (int j = 0; j < 14; ++j)
         EXPECT_EQ(t.FiltreDemiBande[j], t.FiltreDemiBande[13 - j]) << j;
-    const float somme =
-        std::accumulate(t.FiltreDemiBande.begin(), t.FiltreDemiBande.end(), 0.0f);
+    const float somme = std::accumulate(t.FiltreDemiBande.begin(), t.FiltreDemiBande.end(), 0.0f);
     EXPECT_FLOAT_EQ(t.GainDemiBande, 1.0f / (somme + 1.0f));
-    EXPECT_NEAR(t.FiltreDemiBande[6], 2.0 / Pi * (0.42 + 0.5 * std::cos(Pi / 16) +
-                                                  0.08 * std::cos(Pi / 8)),
+    EXPECT_NEAR(t.FiltreDemiBande[6],
+                2.0 / Pi * (0.42 + 0.5 * std::cos(Pi / 16) + 0.08 * std::cos(Pi / 8)),
                 1e-7); // x = -1
     for (int r = 0; r < 7; ++r) {
         double somme_phase = 0;
@@ -91,7 +90,7 @@ TEST(Decime, LimitsOfTheCaptureArrays) {
 
 TEST(Decime, RequestBeyondTheArraysIsCutNotOverrun) {
     std::vector<float> source(20480, 1.0f), destination(20480);
-    int obtenu = -1;
+    [[maybe_unused]] int obtenu = -1;
     EXPECT_DEBUG_DEATH(obtenu = Decime(3, 2600, source, destination), "more outputs");
 #ifdef NDEBUG
     EXPECT_EQ(obtenu, 2538);
@@ -135,7 +134,7 @@ TEST(Interpole, RefusesUnknownFactorsAndCutsOversizedRequests) {
     std::vector<float> source(100, 1.0f), destination(1000);
     EXPECT_EQ(Interpole(0, 10, source, destination), 0);
     EXPECT_EQ(Interpole(4, 10, source, destination), 0);
-    int obtenu = -1;
+    [[maybe_unused]] int obtenu = -1;
     EXPECT_DEBUG_DEATH(obtenu = Interpole(1, 69, source, destination), "more than");
 #ifdef NDEBUG
     EXPECT_EQ(obtenu, 68);
