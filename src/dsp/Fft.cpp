@@ -1,8 +1,16 @@
 #include "dsp/Fft.h"
 
+// Vector kernels pass wide vectors between inlined helpers only.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include "dsp/Clones.h"
+#include "dsp/FftInterne.h"
 
 #include <atomic>
+#include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <cmath>
 #include <mutex>
 
@@ -35,6 +43,7 @@ float Triangulaire(int a, int n) {
 // the twiddle of its pair j at [h + j]. Both are rearranged copies of the same values.
 struct TablesTFR {
     int32_t n = 0;
+    bool symetrique = false; // twiddles exactly mirror-symmetric: real-input stages apply
     Complexe racines[CapaciteTFR];
     float coef[CapaciteTFR];
     int32_t inverse[CapaciteTFR]; // bit-reversal permutation of 0..n-1
@@ -95,14 +104,49 @@ void ConstruitInverse(int32_t n) {
     }
 }
 
-// ---- Transform kernels. Each is compiled for several instruction sets and picked at
-// load time; all give the same results (no contraction, same operation order).
-
-TAMBURELLA_CLONES
-void Fenetrer(float* __restrict x, const float* __restrict coef, int32_t n) {
-    for (int32_t i = 0; i < n; ++i)
-        x[i] *= coef[i];
+// ---- Transform kernels (NoyauxTFR.inc), in three instruction sets.
+namespace base {
+#include "dsp/NoyauxTFR.inc"
 }
+#if TAMBURELLA_VARIANTES
+#pragma GCC push_options
+#pragma GCC target("arch=x86-64-v3")
+namespace v3 {
+#include "dsp/NoyauxTFR.inc"
+}
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("arch=x86-64-v4,prefer-vector-width=512")
+namespace v4 {
+#include "dsp/NoyauxTFR.inc"
+}
+#pragma GCC pop_options
+#endif
+
+struct NoyauxTFR {
+    void (*Fenetrer)(float*, const float*, int32_t);
+    void (*EtageQuatre)(float*, float*, const double*, const double*, int32_t);
+    void (*Etage)(float*, float*, const double*, const double*, int32_t, int32_t);
+    void (*EtageReel)(float*, float*, const double*, const double*, int32_t, int32_t);
+    void (*Modules)(const float*, const float*, float*, int32_t);
+    void (*MiroirModules)(float*, int32_t);
+};
+
+#define TAMBURELLA_NOYAUX_DE(ns)                                                                   \
+    NoyauxTFR {                                                                                    \
+        ns::Fenetrer, ns::EtageQuatre, ns::Etage, ns::EtageReel, ns::Modules, ns::MiroirModules    \
+    }
+
+NoyauxTFR NoyauxPour(JeuInstructions jeu) {
+#if TAMBURELLA_VARIANTES
+    if (jeu == JeuInstructions::V4) return TAMBURELLA_NOYAUX_DE(v4);
+    if (jeu == JeuInstructions::V3) return TAMBURELLA_NOYAUX_DE(v3);
+#endif
+    (void)jeu;
+    return TAMBURELLA_NOYAUX_DE(base);
+}
+
+const NoyauxTFR noyaux = NoyauxPour(JeuDisponible());
 
 // The permutation, followed by the first two stages (n >= 4). With a real input the
 // imaginary parts are zero, the first stage only adds and the second stage's twiddles
@@ -138,55 +182,46 @@ void InversePetit(const float* x, float* re, float* im, int32_t n) {
     im[0] = im[1] = 0.0f;
 }
 
-// One stage of butterflies with pairs `h` apart. The complex product of a float pair
-// and a float twiddle is exact in double; the sums are rounded once, to float, as with
-// extended precision.
-TAMBURELLA_CLONES
-void Etage(float* re, float* im, const double* __restrict c, const double* __restrict s, int32_t n,
-           int32_t h) {
-    for (int32_t g = 0; g < n; g += 2 * h) {
-        float* __restrict rb = re + g;
-        float* __restrict ib = im + g;
-        float* __restrict rh = re + g + h;
-        float* __restrict ih = im + g + h;
-        for (int32_t j = 0; j < h; ++j) {
-            const double x = rh[j], y = ih[j];
-            const double tr = x * c[j] - y * s[j];
-            const double ti = x * s[j] + y * c[j];
-            const double ar = rb[j], ai = ib[j];
-            rh[j] = static_cast<float>(ar - tr);
-            ih[j] = static_cast<float>(ai - ti);
-            rb[j] = static_cast<float>(ar + tr);
-            ib[j] = static_cast<float>(ai + ti);
-        }
+// Whether the twiddles are exactly mirror-symmetric, W[n/2 - w] = (-c, s) of W[w], which
+// the real-input stages rely on.
+bool RacinesSymetriques(int32_t n) {
+    for (int32_t w = 1; w < n / 2; ++w) {
+        const Complexe& a = tables.racines[w];
+        const Complexe& b = tables.racines[n / 2 - w];
+        if (!(b.re == -a.re && b.im == a.im)) return false;
     }
+    return true;
 }
 
-// Stage h = 4 processes two blocks per iteration so that wide vectors stay full.
-TAMBURELLA_CLONES
-void EtageQuatre(float* __restrict re, float* __restrict im, const double* __restrict c4,
-                 const double* __restrict s4, int32_t n) {
-    for (int32_t g = 0; g < n; g += 8) {
-        for (int32_t j = 0; j < 4; ++j) {
-            const double x = re[g + 4 + j], y = im[g + 4 + j];
-            const double tr = x * c4[j] - y * s4[j];
-            const double ti = x * s4[j] + y * c4[j];
-            const double ar = re[g + j], ai = im[g + j];
-            re[g + 4 + j] = static_cast<float>(ar - tr);
-            im[g + 4 + j] = static_cast<float>(ai - ti);
-            re[g + j] = static_cast<float>(ar + tr);
-            im[g + j] = static_cast<float>(ai + ti);
-        }
-    }
-}
+// The first stage that computes only half of each block.
+constexpr int32_t PremierEtageReel = 16;
 
-TAMBURELLA_CLONES
-void Modules(const float* __restrict re, const float* __restrict im, float* __restrict modules,
-             int32_t n) {
-    for (int32_t i = 0; i < n; ++i) {
-        const double r = re[i], m = im[i];
-        modules[i] = static_cast<float>(std::sqrt(r * r + m * m));
+// The transform of the current tables; the caller holds the lock.
+void Transforme(const NoyauxTFR& k, float* echantillons, float* modules, bool reel) {
+    const int32_t n = tables.n;
+    k.Fenetrer(echantillons, tables.coef, n);
+    if (n < 4) {
+        InversePetit(echantillons, tables.re, tables.im, n);
+        k.Modules(tables.re, tables.im, modules, n);
+        return;
     }
+    InverseBitsDeuxEtages(echantillons, tables.re, tables.im, n);
+    if (n >= 8) k.EtageQuatre(tables.re, tables.im, tables.cosEtage + 4, tables.sinEtage + 4, n);
+    for (int32_t h = 8; h < n; h *= 2) {
+        const double* c = tables.cosEtage + h;
+        const double* s = tables.sinEtage + h;
+        if (reel && h >= PremierEtageReel)
+            k.EtageReel(tables.re, tables.im, c, s, n, h);
+        else
+            k.Etage(tables.re, tables.im, c, s, n, h);
+    }
+    if (!reel) {
+        k.Modules(tables.re, tables.im, modules, n);
+        return;
+    }
+    // Bin n - k mirrors bin k exactly.
+    k.Modules(tables.re, tables.im, modules, n / 2 + 1);
+    k.MiroirModules(modules, n);
 }
 
 } // namespace
@@ -212,24 +247,21 @@ bool InitTFR(int fenetre, int exposant) {
     ConstruitRacines(n);
     ConstruitFenetre(fenetre, n);
     ConstruitInverse(n);
+    tables.symetrique = RacinesSymetriques(n);
     tailleTFR.store(n, std::memory_order_relaxed);
     return true;
 }
 
 void SpectreTFR(float* echantillons, float* modules) {
     std::lock_guard verrou(verrouTFR);
-    const int32_t n = tables.n;
-    if (n == 0) return; // never initialised
-    Fenetrer(echantillons, tables.coef, n);
-    if (n >= 4) {
-        InverseBitsDeuxEtages(echantillons, tables.re, tables.im, n);
-        if (n >= 8) EtageQuatre(tables.re, tables.im, tables.cosEtage + 4, tables.sinEtage + 4, n);
-        for (int32_t h = 8; h < n; h *= 2)
-            Etage(tables.re, tables.im, tables.cosEtage + h, tables.sinEtage + h, n, h);
-    } else {
-        InversePetit(echantillons, tables.re, tables.im, n);
-    }
-    Modules(tables.re, tables.im, modules, n);
+    if (tables.n == 0) return; // never initialised
+    Transforme(noyaux, echantillons, modules, tables.symetrique);
+}
+
+void SpectreTFRVariante(JeuInstructions jeu, bool reel, float* echantillons, float* modules) {
+    std::lock_guard verrou(verrouTFR);
+    if (tables.n == 0) return;
+    Transforme(NoyauxPour(jeu), echantillons, modules, reel && tables.symetrique);
 }
 
 void CopieRacinesTFR(std::array<Complexe, CapaciteTFR>& racines) {

@@ -72,17 +72,21 @@ constexpr int Bloc = 256;
 // One block of half-band outputs: y[m] = g * (xo[m + 6] + sum over j = 13..0 of
 // f[j] * xe[m + j]), where xe and xo are the even and odd input samples from the block's
 // start. Products of floats are exact in double; the sum is rounded once at the end.
-TAMBURELLA_CLONES
-void BlocDemiBande(const double* __restrict xe, const double* __restrict xo, float* __restrict y,
-                   int n, const double* __restrict f, double g) {
+template <bool Fma>
+[[gnu::always_inline]] inline void CorpsDemiBande(const double* __restrict xe,
+                                                  const double* __restrict xo, float* __restrict y,
+                                                  int n, const double* __restrict f, double g) {
     for (int m = 0; m < n; ++m) {
         double acc = xo[m + 6];
 #pragma GCC unroll 14
         for (int j = 13; j >= 0; --j)
-            acc += f[j] * xe[m + j];
+            acc = MultiplieAjoute<Fma>(f[j], xe[m + j], acc);
         y[m] = static_cast<float>(g * acc);
     }
 }
+TAMBURELLA_NOYAU(BlocDemiBande, CorpsDemiBande,
+                 (const double* xe, const double* xo, float* y, int n, const double* f, double g),
+                 (xe, xo, y, n, f, g))
 
 // One half-band stage, in place: n outputs from 2n + 25 inputs of x. Output i overwrites
 // x[i] once its block has been read, which never clobbers an input still to be read
@@ -105,17 +109,20 @@ void EtageDemiBande(float* x, int n) {
 }
 
 // One block of one interpolation phase: y[q] = sum over k = 31..0 of s[q + 1 + k] * c[k].
-TAMBURELLA_CLONES
-void BlocInterpolation(const double* __restrict s, float* __restrict y, int n,
-                       const double* __restrict c) {
+template <bool Fma>
+[[gnu::always_inline]] inline void CorpsInterpolation(const double* __restrict s,
+                                                      float* __restrict y, int n,
+                                                      const double* __restrict c) {
     for (int q = 0; q < n; ++q) {
         double acc = 0.0;
 #pragma GCC unroll 32
         for (int k = 31; k >= 0; --k)
-            acc += s[q + 1 + k] * c[k];
+            acc = MultiplieAjoute<Fma>(s[q + 1 + k], c[k], acc);
         y[q] = static_cast<float>(acc);
     }
 }
+TAMBURELLA_NOYAU(BlocInterpolation, CorpsInterpolation,
+                 (const double* s, float* y, int n, const double* c), (s, y, n, c))
 
 } // namespace
 

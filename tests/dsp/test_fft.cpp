@@ -1,4 +1,5 @@
 #include "dsp/Fft.h"
+#include "dsp/FftInterne.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,47 @@ std::vector<long double> DftDirecte(const std::vector<float>& x) {
         }
         modules[k] = std::sqrt(re * re + im * im);
     }
+    return modules;
+}
+
+// The transform as described, step by step: permutation, butterflies with the complex
+// product in long double and each result rounded to float, magnitudes in long double.
+std::vector<float> TransformeEtendue(std::vector<float> x,
+                                     const std::array<float, CapaciteTFR>& coef,
+                                     const std::array<dsp::Complexe, CapaciteTFR>& racines) {
+    const int n = static_cast<int>(x.size());
+    for (int i = 0; i < n; ++i)
+        x[i] = x[i] * coef[i];
+    std::vector<int> rev(n);
+    int s = n;
+    for (int taille = 1; taille < n; taille *= 2) {
+        s /= 2;
+        for (int j = 0; j < taille; ++j)
+            rev[taille + j] = rev[j] + s;
+    }
+    std::vector<float> re(n), im(n, 0.0f);
+    for (int i = 0; i < n; ++i)
+        re[i] = x[rev[i]];
+    for (int demi = 1, groupes = n; demi < n; demi *= 2) {
+        groupes /= 2;
+        for (int g = 0; g < n; g += 2 * demi) {
+            for (int j = g; j < g + demi; ++j) {
+                const long double c = racines[(j - g) * groupes].re;
+                const long double sn = racines[(j - g) * groupes].im;
+                const long double x1 = re[j + demi], y1 = im[j + demi];
+                const long double tr = x1 * c - y1 * sn, ti = x1 * sn + y1 * c;
+                const long double ar = re[j], ai = im[j];
+                re[j + demi] = static_cast<float>(ar - tr);
+                im[j + demi] = static_cast<float>(ai - ti);
+                re[j] = static_cast<float>(ar + tr);
+                im[j] = static_cast<float>(ai + ti);
+            }
+        }
+    }
+    std::vector<float> modules(n);
+    for (int i = 0; i < n; ++i)
+        modules[i] = static_cast<float>(std::sqrt(static_cast<long double>(re[i]) * re[i] +
+                                                  static_cast<long double>(im[i]) * im[i]));
     return modules;
 }
 
@@ -127,6 +169,53 @@ TEST_F(Fft, MatchesDirectDftForEveryWindowAndSize) {
             const double tolerance = 2.0 * b * Epsilon * static_cast<double>(echelle);
             for (int k = 0; k < n; ++k)
                 ASSERT_NEAR(modules[k], static_cast<double>(reference[k]), tolerance) << k;
+        }
+    }
+}
+
+// The real-input shortcut and every instruction-set variant compute the same butterflies:
+// their magnitudes agree bit for bit with the transform that computes every butterfly.
+TEST_F(Fft, EveryVariantGivesTheSameBits) {
+    using dsp::JeuInstructions;
+    std::vector<JeuInstructions> jeux = {JeuInstructions::Base};
+    if (dsp::JeuDisponible() != JeuInstructions::Base) jeux.push_back(JeuInstructions::V3);
+    if (dsp::JeuDisponible() == JeuInstructions::V4) jeux.push_back(JeuInstructions::V4);
+    for (int w : {Blackmann, Rectangulaire}) {
+        for (int b = 2; b <= 13; ++b) {
+            const int n = 1 << b;
+            SCOPED_TRACE(testing::Message() << dsp::FenetresTFR[w].Nom << " N=" << n);
+            ASSERT_TRUE(InitTFR(w, b));
+            const std::vector<float> signal = Bruit(n, b);
+            std::vector<float> x = signal, reference(n);
+            dsp::SpectreTFRVariante(JeuInstructions::Base, false, x.data(), reference.data());
+            for (JeuInstructions jeu : jeux) {
+                for (bool reel : {false, true}) {
+                    std::vector<float> y = signal, modules(n);
+                    dsp::SpectreTFRVariante(jeu, reel, y.data(), modules.data());
+                    ASSERT_EQ(modules, reference)
+                        << "variant " << static_cast<int>(jeu) << (reel ? " real" : " complete");
+                }
+            }
+            std::vector<float> y = signal, modules(n);
+            SpectreTFR(y.data(), modules.data());
+            ASSERT_EQ(modules, reference) << "SpectreTFR";
+        }
+    }
+}
+
+// Computing in double instead of extended precision changes no result.
+TEST_F(Fft, DoubleGivesTheExtendedPrecisionResults) {
+    for (int w = 0; w < dsp::NbFenetresTFR; ++w) {
+        for (int b : {8, 11, 13}) {
+            const int n = 1 << b;
+            SCOPED_TRACE(testing::Message() << dsp::FenetresTFR[w].Nom << " N=" << n);
+            ASSERT_TRUE(InitTFR(w, b));
+            std::array<dsp::Complexe, CapaciteTFR> racines{};
+            dsp::CopieRacinesTFR(racines);
+            std::vector<float> x = Bruit(n, 3 * b + w), modules(n);
+            const std::vector<float> attendu = TransformeEtendue(x, Coefficients(), racines);
+            SpectreTFR(x.data(), modules.data());
+            EXPECT_EQ(modules, attendu);
         }
     }
 }
