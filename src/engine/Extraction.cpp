@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <cstring>
 
 namespace engine {
 namespace {
@@ -90,8 +91,10 @@ void NormaliserVerrouille(EtatScope& etat, int canal) {
     const double echelle = etat.PleineEchelleCopie;
     for (int32_t i = 0; i < nb; ++i) {
         double v = (decalage - x[i] / echelle) * 0.5;
-        if (!(v >= -1.0)) v = -1.0;
-        else if (v > 2.0) v = 2.0;
+        if (!(v >= -1.0))
+            v = -1.0;
+        else if (v > 2.0)
+            v = 2.0;
         y[i] = static_cast<float>(v);
     }
 }
@@ -119,12 +122,13 @@ void CheminLibre(EtatScope& etat, const Instantane& r, const Cadre& f) {
 
 // The interpolated point just before the level, once the crossing's sample t sits at
 // output index S * F: the walk ends at the latest on t + 1's own output, (S + 1) * F.
-int32_t PointAvantNiveau(const EtatScope& etat, const Instantane& r, const Cadre& f,
-                         float niveau, int32_t n) {
+int32_t PointAvantNiveau(const EtatScope& etat, const Instantane& r, const Cadre& f, float niveau,
+                         int32_t n) {
     const float* y = etat.Echelles[f.sync].data();
     const int32_t depart = f.S << -r.e;
     int32_t j = depart;
-    while (j < n && (y[j] - niveau) * r.sens < 0) ++j;
+    while (j < n && (y[j] - niveau) * r.sens < 0)
+        ++j;
     if (j >= n) j = depart + 1;
     return j - 1;
 }
@@ -171,8 +175,8 @@ bool ExtraireVerrouille(EtatScope& etat, const Instantane& r, int32_t largeur) {
             etat.TraceValide.store(false, std::memory_order_relaxed);
             return false;
         }
-        arret = r.type == DeclUnique && etat.PositionCapture.load(std::memory_order_relaxed) >
-                                            NbBruts;
+        arret =
+            r.type == DeclUnique && etat.PositionCapture.load(std::memory_order_relaxed) > NbBruts;
     } else {
         CheminLibre(etat, r, f);
     }
@@ -186,7 +190,10 @@ bool ExtraireVerrouille(EtatScope& etat, const Instantane& r, int32_t largeur) {
     return arret;
 }
 
-// Lags per block of Correler's kernel: their sums stay in vector registers.
+// Eight lags of Correler's sums side by side; GCC and clang split it into the vectors the
+// instruction set has.
+typedef double Huit __attribute__((vector_size(8 * sizeof(double))));
+// Lags per block of the kernel: their sums stay in registers.
 constexpr int32_t BlocRetards = 16;
 
 // sommes[j] = sum over the pairs i = n-2, n-4, .. >= 0 of
@@ -196,17 +203,20 @@ constexpr int32_t BlocRetards = 16;
 TAMBURELLA_CLONES
 void SommesBloc(const double* __restrict ref, const double* __restrict x, int32_t n,
                 double* __restrict sommes) {
-    double acc[BlocRetards] = {};
+    Huit a0 = {}, a1 = {}, x0, x1, y0, y1;
     for (int32_t i = n - 2; i >= 0; i -= 2) {
         const double r0 = ref[i];
         const double r1 = ref[i + 1];
         const double* xi = x + i;
-#pragma GCC unroll 16
-        for (int32_t j = 0; j < BlocRetards; ++j)
-            acc[j] += r0 * xi[j] + r1 * xi[j + 1];
+        std::memcpy(&x0, xi, sizeof x0);
+        std::memcpy(&y0, xi + 1, sizeof y0);
+        std::memcpy(&x1, xi + 8, sizeof x1);
+        std::memcpy(&y1, xi + 9, sizeof y1);
+        a0 += r0 * x0 + r1 * y0;
+        a1 += r0 * x1 + r1 * y1;
     }
-    for (int32_t j = 0; j < BlocRetards; ++j)
-        sommes[j] = acc[j];
+    std::memcpy(sommes, &a0, sizeof a0);
+    std::memcpy(sommes + 8, &a1, sizeof a1);
 }
 
 } // namespace
@@ -257,8 +267,8 @@ void Normaliser(EtatScope& etat, int canal) {
     NormaliserVerrouille(etat, canal);
 }
 
-void Extraire(EtatScope& etat, const ReglagesAffichage& reglages, int32_t W,
-              PiloteCapture& pilote, InterfaceGui& gui) {
+void Extraire(EtatScope& etat, const ReglagesAffichage& reglages, int32_t W, PiloteCapture& pilote,
+              InterfaceGui& gui) {
     const Instantane r = Lire(reglages);
     bool arret;
     {
