@@ -50,8 +50,8 @@ int32_t LongueurLue(int32_t e, int32_t n) {
     return ((n + (1 << -e) - 1) >> -e) + 32;
 }
 
-// n points from source[debut], 2^e raw samples apart (from source[debut + M] on); reads
-// LongueurLue(e, n) samples.
+// n points into destination, point p standing for the raw sample debut + M + p * 2^e;
+// reads LongueurLue(e, n) samples from source[debut].
 void Reechantillonner(std::span<const float> source, int32_t debut, std::span<float> destination,
                       int32_t n, int32_t e) {
     assert(debut >= 0 && debut + LongueurLue(e, n) <= static_cast<int32_t>(source.size()));
