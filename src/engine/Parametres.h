@@ -162,6 +162,10 @@ struct EtatScope {
     std::array<float, CapaciteTrace> Reference{};
     std::array<std::array<float, NbBruts>, 2> Bruts{};
     std::array<std::array<float, NbBruts>, 2> Echelles{};
+
+    // The engine lock: held for a whole extraction, spectrum or FFT-table rebuild, so that
+    // those never overlap each other; never held across a GUI hand-over.
+    std::mutex VerrouMoteur;
 };
 
 } // namespace engine
