@@ -25,6 +25,16 @@ template <bool Fma>
 
 } // namespace dsp
 
+// Simpler kernels that need no fused multiply-add may instead be marked
+// TAMBURELLA_CLONES: GCC then builds and picks the variants itself (ifunc). The loader
+// runs those resolvers before ThreadSanitizer's runtime is up, so that build (and clang)
+// gets the baseline code only.
+#if defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && defined(__x86_64__)
+#define TAMBURELLA_CLONES __attribute__((target_clones("default", "avx2", "avx512f")))
+#else
+#define TAMBURELLA_CLONES
+#endif
+
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #define TAMBURELLA_VARIANTES 1
 #define TAMBURELLA_CIBLE_V3 __attribute__((target("arch=x86-64-v3")))
