@@ -86,18 +86,17 @@ Legendes LegendesMesures(const EntreesMesures& e) {
         l.LabelH = "Dt=" + FormatMesure("s", static_cast<float>(e.Xcurs2 - e.Xcurs1),
                                         static_cast<float>(e.FacteurT / e.FeCourante));
     else if (e.CurseursVerticaux)
-        l.LabelH = "f=" + FormatMesure("Hz", static_cast<float>(e.Xcurs1 + e.DebutSpectre),
-                                       static_cast<float>(e.FeCourante /
-                                                          (e.TailleTFR * e.FacteurF)));
+        l.LabelH =
+            "f=" + FormatMesure("Hz", static_cast<float>(e.Xcurs1 + e.DebutSpectre),
+                                static_cast<float>(e.FeCourante / (e.TailleTFR * e.FacteurF)));
     else
         l.LabelH = FormatEchelle(3, e.PasX) + (e.Spectre ? "Hz/c" : "s/c");
 
     // A minimised window has no client height; one pixel keeps the steps finite.
     const int32_t h = std::max(e.HauteurClient, 1);
-    const float pas = static_cast<float>((e.Spectre ? 1 : 2) * e.PleineEchelle *
-                                         PourcentParUnite / h);
-    const float nombre =
-        static_cast<float>(e.Spectre ? h - 1 - e.Ycurs1 : e.Ycurs2 - e.Ycurs1);
+    const float pas =
+        static_cast<float>((e.Spectre ? 1 : 2) * e.PleineEchelle * PourcentParUnite / h);
+    const float nombre = static_cast<float>(e.Spectre ? h - 1 - e.Ycurs1 : e.Ycurs2 - e.Ycurs1);
     const char* titre = e.Spectre ? "x=" : "Dx=";
     if (!e.CurseursHorizontaux)
         l.LabelV = FormatEchelle(3, e.PasY) + "%/c";

@@ -37,10 +37,10 @@ TEST_P(Mesures, CurseursVerticauxEnSignal) {
         double facteurT;
         const char* texte;
     };
-    for (const Cas& c : {Cas{0, 100, 1, "Dt=2,27 ms"}, Cas{0, 1000, 1, "Dt=22,68 ms"},
-                         Cas{250, 250, 1, "Dt=0s"}, Cas{300, 200, 1, "Dt=-2,27 ms"},
-                         Cas{0, 441, 8, "Dt=80,0 ms"}, Cas{0, 1000, 0.125, "Dt=2,834 ms"},
-                         Cas{0, 2000, 8, "Dt=0,3628 s"}}) {
+    for (const Cas& c :
+         {Cas{0, 100, 1, "Dt=2,27 ms"}, Cas{0, 1000, 1, "Dt=22,68 ms"}, Cas{250, 250, 1, "Dt=0s"},
+          Cas{300, 200, 1, "Dt=-2,27 ms"}, Cas{0, 441, 8, "Dt=80,0 ms"},
+          Cas{0, 1000, 0.125, "Dt=2,834 ms"}, Cas{0, 2000, 8, "Dt=0,3628 s"}}) {
         EntreesMesures e = Signal();
         e.CurseursVerticaux = true;
         e.Xcurs1 = c.x1;
@@ -55,8 +55,8 @@ TEST_P(Mesures, CurseurFrequenceEnSpectre) {
         int32_t x1, debut;
         const char* texte;
     };
-    for (const Cas& c : {Cas{10, 0, "f=215 Hz"}, Cas{100, 0, "f=2,15 kHz"},
-                         Cas{0, 0, "f=0Hz"}, Cas{90, 10, "f=2,15 kHz"}}) {
+    for (const Cas& c : {Cas{10, 0, "f=215 Hz"}, Cas{100, 0, "f=2,15 kHz"}, Cas{0, 0, "f=0Hz"},
+                         Cas{90, 10, "f=2,15 kHz"}}) {
         EntreesMesures e;
         e.Spectre = true;
         e.CurseursVerticaux = true;

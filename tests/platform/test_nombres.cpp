@@ -30,9 +30,9 @@ TEST(ExposantDecimal, PuissancesExactesSurLeurDecade) {
         double v;
         int32_t e;
     };
-    for (const Cas& c : {Cas{1000, 3}, Cas{999.999, 2}, Cas{1, 0}, Cas{0.1, -1},
-                         Cas{0.001, -3}, Cas{0.00099, -4}, Cas{1e-5, -5}, Cas{-250, 2},
-                         Cas{2.2675737e-5, -5}, Cas{21.533, 1}})
+    for (const Cas& c :
+         {Cas{1000, 3}, Cas{999.999, 2}, Cas{1, 0}, Cas{0.1, -1}, Cas{0.001, -3}, Cas{0.00099, -4},
+          Cas{1e-5, -5}, Cas{-250, 2}, Cas{2.2675737e-5, -5}, Cas{21.533, 1}})
         EXPECT_EQ(ExposantDecimal(c.v), c.e) << c.v;
 }
 
