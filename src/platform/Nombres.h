@@ -1,6 +1,6 @@
 // Numbers as the readouts and the picture labels show them: the locale's decimal
 // separator, a leading "-" for negative values, halves rounded away from zero on the
-// decimal digits of the value. Any thread; no allocation beyond the returned string.
+// decimal digits of the value. Any thread.
 #pragma once
 
 #include <cstdint>
