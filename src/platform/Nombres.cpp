@@ -1,0 +1,147 @@
+#include "platform/Nombres.h"
+
+#include "platform/Locale.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace platform {
+namespace {
+
+// Digits kept from the binary value before any rounding: the conversions round on
+// these, as a decimal reading of the value would.
+constexpr int ChiffresSignificatifs = 18;
+
+// |v| = 0.c1c2…cn · 10^exposant, with no trailing zero; n = 0 for zero.
+struct Decimal {
+    bool negatif = false;
+    char chiffres[ChiffresSignificatifs + 2] = {};
+    int n = 0;
+    int exposant = 0;
+};
+
+Decimal Decompose(double v) {
+    Decimal d;
+    d.negatif = std::signbit(v);
+    if (v == 0.0) return d;
+    // "d.ddddddddddddddddde±x": locale-independent, correctly rounded to 18 digits.
+    char texte[40];
+    const auto fin = std::to_chars(texte, texte + sizeof texte, std::fabs(v),
+                                   std::chars_format::scientific, ChiffresSignificatifs - 1);
+    const char* p = texte;
+    for (; p < fin.ptr && *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9') d.chiffres[d.n++] = *p;
+    int puissance = 0;
+    if (p < fin.ptr) std::from_chars(p + (p[1] == '+' ? 2 : 1), fin.ptr, puissance);
+    d.exposant = puissance + 1;
+    while (d.n > 0 && d.chiffres[d.n - 1] == '0')
+        --d.n;
+    return d;
+}
+
+// Keeps k significant digits, rounding half away from zero; k <= 0 rounds at the digit
+// before the first one (k < 0: always to zero).
+void Arrondit(Decimal& d, int k) {
+    if (k >= d.n) return;
+    if (k < 0) {
+        d.n = 0;
+        return;
+    }
+    const bool plus = d.chiffres[k] >= '5';
+    d.n = k;
+    if (plus) {
+        int i = k - 1;
+        while (i >= 0 && d.chiffres[i] == '9')
+            --i;
+        if (i < 0) {
+            d.chiffres[0] = '1';
+            d.n = 1;
+            ++d.exposant;
+            return;
+        }
+        ++d.chiffres[i];
+        d.n = i + 1;
+    }
+    while (d.n > 0 && d.chiffres[d.n - 1] == '0')
+        --d.n;
+}
+
+// Digit of weight 10^(exposant - 1 - j), '0' outside the kept digits.
+char Chiffre(const Decimal& d, int j) {
+    return j >= 0 && j < d.n ? d.chiffres[j] : '0';
+}
+
+void AjouteEntier(std::string& s, const Decimal& d) {
+    if (d.exposant <= 0) {
+        s += '0';
+        return;
+    }
+    for (int j = 0; j < d.exposant; ++j)
+        s += Chiffre(d, j);
+}
+
+std::string NonFini(double v) {
+    if (std::isnan(v)) return "nan";
+    return v < 0 ? "-inf" : "inf";
+}
+
+} // namespace
+
+int32_t ExposantDecimal(double v) {
+    const long double a = std::fabs(static_cast<long double>(v));
+    if (!(a > 0) || !std::isfinite(a)) return 0;
+    const float l = static_cast<float>(std::log(a) * (1.0L / std::log(10.0L)));
+    return static_cast<int32_t>(std::floor(l));
+}
+
+std::string FormatFixe(double v, int precision, int decimales) {
+    if (!std::isfinite(v)) return NonFini(v);
+    precision = std::clamp(precision, 2, 18);
+    decimales = std::clamp(decimales, 0, 18);
+    Decimal d = Decompose(v);
+    if (d.n > 0) Arrondit(d, std::min(precision, d.exposant + decimales));
+    if (d.n > 0 && d.exposant > precision) return FormatGeneral(v, precision);
+    std::string s;
+    if (d.negatif && d.n > 0) s += '-';
+    AjouteEntier(s, d);
+    if (decimales > 0) {
+        s += SeparateurDecimal();
+        for (int k = 1; k <= decimales; ++k)
+            s += Chiffre(d, d.exposant - 1 + k);
+    }
+    return s;
+}
+
+std::string FormatGeneral(double v, int precision, int chiffresExposant) {
+    if (!std::isfinite(v)) return NonFini(v);
+    precision = std::clamp(precision, 2, 18);
+    Decimal d = Decompose(v);
+    Arrondit(d, precision);
+    if (d.n == 0) return "0";
+    std::string s;
+    if (d.negatif) s += '-';
+    if (d.exposant <= precision && std::fabs(v) >= 0.00001) {
+        AjouteEntier(s, d);
+        if (d.n > d.exposant) {
+            s += SeparateurDecimal();
+            for (int j = d.exposant; j < d.n; ++j)
+                s += Chiffre(d, j);
+        }
+        return s;
+    }
+    s += d.chiffres[0];
+    if (d.n > 1) {
+        s += SeparateurDecimal();
+        s.append(d.chiffres + 1, d.chiffres + d.n);
+    }
+    const int puissance = d.exposant - 1;
+    s += 'E';
+    if (puissance < 0) s += '-';
+    std::string chiffres = std::to_string(std::abs(puissance));
+    if (static_cast<int>(chiffres.size()) < chiffresExposant)
+        chiffres.insert(0, static_cast<size_t>(chiffresExposant) - chiffres.size(), '0');
+    return s + chiffres;
+}
+
+} // namespace platform
