@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille) {
             std::abort();
         return 0;
     }
-    if (!f.Decode.Valide) std::abort();
+    if (!f.CodeDecode.Valide) std::abort();
     constexpr double Inf = std::numeric_limits<double>::infinity();
     for (double x : {0.0, 1.0, -1.5, 3.0e300, -Inf, std::nan("")})
         (void)compiler::AppelleFonction(x, f);

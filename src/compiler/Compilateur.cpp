@@ -85,7 +85,7 @@ bool Compilation::Compile(ErreurCompilation* erreur) {
     f_.Code.fill(0xC3); // ret
     f_.Reels.fill(0);
     f_.Entiers.fill(0);
-    f_.Decode.Valide = false;
+    f_.CodeDecode.Valide = false;
     Emet({0x55, 0x89, 0xE5}); // push ebp; mov ebp, esp
     if (Normalise()) {
         Expression();
@@ -94,7 +94,7 @@ bool Compilation::Compile(ErreurCompilation* erreur) {
     // The epilogue always has room: Emet keeps it free.
     for (uint8_t o : {0x5D, 0xC2, 0x08, 0x00}) // pop ebp; ret 8
         f_.Code[longueurCode_++] = o;
-    if (ok_ && !DecodeCode(f_.Code.data(), f_.Code.size(), f_.Decode))
+    if (ok_ && !DecodeCode(f_.Code.data(), f_.Code.size(), f_.CodeDecode))
         Echec(0, "Erreur interne du compilateur");
     if (erreur) *erreur = ok_ ? ErreurCompilation{} : erreur_;
     return ok_;
@@ -295,18 +295,18 @@ bool CompileFormule(std::string_view variable, fonction& f, char separateur,
 }
 
 bool PrepareFonction(fonction& f, RefusDecodage* refus) {
-    return DecodeCode(f.Code.data(), f.Code.size(), f.Decode, refus);
+    return DecodeCode(f.Code.data(), f.Code.size(), f.CodeDecode, refus);
 }
 
 long double AppelleFonction(double x, const fonction& f) {
-    const long double resultat = Execute(f.Decode, f.Reels.data(), f.Entiers.data(), x);
+    const long double resultat = Execute(f.CodeDecode, f.Reels.data(), f.Entiers.data(), x);
     std::feclearexcept(FE_ALL_EXCEPT);
     return resultat;
 }
 
 void AppelleFonctionSerie(const fonction& f, const double* x, long double* resultats,
                           std::size_t n) {
-    ExecuteSerie(f.Decode, f.Reels.data(), f.Entiers.data(), x, resultats, n);
+    ExecuteSerie(f.CodeDecode, f.Reels.data(), f.Entiers.data(), x, resultats, n);
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 

@@ -48,7 +48,7 @@ struct fonction {
 
     // Code decoded for the interpreter; valid only after a successful compilation or
     // PrepareFonction.
-    Programme Decode;
+    Programme CodeDecode;
 };
 
 // Why a formula did not compile: the offset in the caller's text of the character where

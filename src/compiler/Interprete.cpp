@@ -3,8 +3,7 @@
 #include "compiler/Routines.h"
 #include "compiler/X87.h"
 
-#include <cfenv>
-#include <limits>
+#include <algorithm>
 #include <optional>
 
 namespace compiler {
@@ -341,10 +340,12 @@ long double Execute(const Programme& programme, const double* reels, const int32
 
 void ExecuteSerie(const Programme& programme, const double* reels, const int32_t* entiers,
                   const double* x, long double* resultats, std::size_t n) {
+    if (!programme.Valide) {
+        std::fill(resultats, resultats + n, NonNombre);
+        return;
+    }
     for (std::size_t i = 0; i < n; ++i)
-        resultats[i] = programme.Valide
-                           ? Interprete(programme.Operations.data(), reels, entiers, x[i])
-                           : NonNombre;
+        resultats[i] = Interprete(programme.Operations.data(), reels, entiers, x[i]);
 }
 
 } // namespace compiler

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -212,6 +214,26 @@ TEST(Compilateur, Serie) {
     AppelleFonctionSerie(c.f, x.data(), y.data(), x.size());
     for (std::size_t i = 0; i < x.size(); ++i)
         ASSERT_EQ(y[i], AppelleFonction(x[i], c.f)) << i;
+}
+
+// A compiled record reads only its argument, its literals and constant tables.
+TEST(Compilateur, PlusieursFilsSurLeMemeRecord) {
+    Compilee c = Compile("ent(x)+frac(x)*sin(x)^2+exp(x)");
+    ASSERT_TRUE(c.ok);
+    std::vector<long double> attendu(2000);
+    for (std::size_t i = 0; i < attendu.size(); ++i)
+        attendu[i] = AppelleFonction(0.01 * i - 10, c.f);
+    std::atomic<int> ecarts{0};
+    std::vector<std::thread> fils;
+    for (int t = 0; t < 2; ++t)
+        fils.emplace_back([&] {
+            for (int tour = 0; tour < 20; ++tour)
+                for (std::size_t i = 0; i < attendu.size(); ++i)
+                    if (AppelleFonction(0.01 * i - 10, c.f) != attendu[i]) ++ecarts;
+        });
+    for (std::thread& f : fils)
+        f.join();
+    EXPECT_EQ(ecarts.load(), 0);
 }
 
 TEST(Compilateur, ConstantesSansVariable) {

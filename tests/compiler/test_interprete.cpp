@@ -163,7 +163,7 @@ TEST(Interprete, RefuseCeQuIlNeConnaitPas) {
     for (const Cas& c : cas) {
         Essai e(c.code);
         EXPECT_FALSE(e.ok) << c.nom;
-        EXPECT_FALSE(e.f.Decode.Valide) << c.nom;
+        EXPECT_FALSE(e.f.CodeDecode.Valide) << c.nom;
         EXPECT_NE(e.refus.Message, nullptr) << c.nom;
         EXPECT_TRUE(std::isnan(AppelleFonction(1, e.f))) << c.nom;
     }
