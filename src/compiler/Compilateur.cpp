@@ -125,7 +125,7 @@ bool Compilation::Normalise() {
 void Compilation::Emet(const uint8_t* octets, std::size_t n) {
     if (!ok_) return;
     if (longueurCode_ + static_cast<int>(n) > TailleCode - TailleEpilogue) {
-        Echec(position_, "Formule trop longue");
+        Echec(position_, "Formule trop complexe");
         return;
     }
     for (std::size_t i = 0; i < n; ++i)

@@ -3,7 +3,8 @@
 // On x86 they are the processor's own instructions (inline assembly), so results are
 // exactly the x87 ones and far cheaper than the C library's long double functions.
 // Elsewhere they fall back on the C library with the same contracts. All are pure and
-// reentrant; they never change the control word.
+// reentrant; they never change the control word. TAMBURELLA_X87_PORTABLE forces the
+// fallback.
 #pragma once
 
 #include <cmath>
@@ -20,7 +21,7 @@ inline constexpr long double Log2eX87 = 1.44269504088896340735992468100189214L;
 // nothing; our callers always expect the pushed pair, so that case yields NaN instead.
 inline constexpr long double LimiteReductionX87 = 9223372036854775808.0L; // 2^63
 
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(TAMBURELLA_X87_PORTABLE)
 
 // fsin: a finite operand of magnitude 2^63 or more comes back unchanged.
 inline long double Fsin(long double x) {
