@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -188,6 +190,64 @@ bool LitReel(std::string_view texte, char separateur, float& valeur) {
     return true;
 }
 
+// The file as the sound-file library sees it, read with pread from where the descriptor
+// stood. Through these calls the library never owns (or closes) the descriptor, which it
+// does with one given to sf_open_fd when it refuses the file.
+class SourceSon {
+public:
+    bool Ouvre(int fd) {
+        struct stat etat;
+        const off_t position = ::lseek(fd, 0, SEEK_CUR);
+        if (::fstat(fd, &etat) != 0 || !S_ISREG(etat.st_mode) || position < 0) return false;
+        fd_ = fd;
+        debut_ = position;
+        taille_ = std::max<sf_count_t>(0, etat.st_size - position);
+        return true;
+    }
+
+    static SF_VIRTUAL_IO Fonctions() {
+        SF_VIRTUAL_IO f{};
+        f.get_filelen = [](void* s) { return static_cast<SourceSon*>(s)->taille_; };
+        f.seek = [](sf_count_t decalage, int origine, void* s) {
+            return static_cast<SourceSon*>(s)->Deplace(decalage, origine);
+        };
+        f.read = [](void* destination, sf_count_t n, void* s) {
+            return static_cast<SourceSon*>(s)->Lit(destination, n);
+        };
+        f.write = [](const void*, sf_count_t, void*) -> sf_count_t { return 0; };
+        f.tell = [](void* s) { return static_cast<SourceSon*>(s)->position_; };
+        return f;
+    }
+
+private:
+    sf_count_t Deplace(sf_count_t decalage, int origine) {
+        const sf_count_t base = origine == SEEK_CUR ? position_ : origine == SEEK_END ? taille_ : 0;
+        // Past the end is allowed (reads there find nothing); before the start, or beyond
+        // the counter's range, is not.
+        if (decalage < -base || decalage > std::numeric_limits<sf_count_t>::max() - base) return -1;
+        position_ = base + decalage;
+        return position_;
+    }
+    sf_count_t Lit(void* destination, sf_count_t n) {
+        sf_count_t total = 0;
+        auto* octets = static_cast<char*>(destination);
+        while (total < n && position_ < taille_) {
+            const size_t voulu = static_cast<size_t>(std::min(n - total, taille_ - position_));
+            const ssize_t lus = ::pread(fd_, octets + total, voulu, debut_ + position_);
+            if (lus < 0 && errno == EINTR) continue;
+            if (lus <= 0) break;
+            total += lus;
+            position_ += lus;
+        }
+        return total;
+    }
+
+    int fd_ = -1;
+    off_t debut_ = 0;
+    sf_count_t taille_ = 0;
+    sf_count_t position_ = 0;
+};
+
 } // namespace
 
 bool EstNomWav(std::string_view nom) {
@@ -273,8 +333,11 @@ ErreurChargement ChargeSignalTexte(int fd, TableauBruts& bruts) {
 }
 
 ErreurChargement ChargeSignalWav(int fd, TableauBruts& bruts, int32_t nbCanaux) {
+    SourceSon source;
+    if (!source.Ouvre(fd)) return ErreurChargement::Illisible;
+    SF_VIRTUAL_IO fonctions = SourceSon::Fonctions();
     SF_INFO info{};
-    SNDFILE* fichier = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+    SNDFILE* fichier = sf_open_virtual(&fonctions, SFM_READ, &info, &source);
     if (!fichier) return ErreurChargement::WavNonSupporte;
     const int32_t canauxFichier = info.channels;
     if (canauxFichier < 1) {

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>
@@ -440,6 +441,14 @@ TEST(Signal, WavFilesThatCannotLoadChangeNothing) {
             for (int i = 0; i < N; ++i)
                 ASSERT_EQ((*intacts)[k][i], 0.25f);
     }
+    // The caller's descriptor stays open whatever the file (the library would close it).
+    EcritFichier(chemin, "pas du son");
+    const int fd = ::open(chemin.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(panel::ChargeSignalWav(fd, *bruts, 2), ErreurChargement::WavNonSupporte);
+    EXPECT_NE(::fcntl(fd, F_GETFD), -1);
+    ::close(fd);
+
     EXPECT_EQ(panel::MessageChargement(ErreurChargement::WavTropCourt),
               "La durée du fichier wav est trop courte");
     EXPECT_EQ(panel::MessageChargement(ErreurChargement::WavNonSupporte),
