@@ -26,11 +26,21 @@ std::string_view SansBlancs(std::string_view texte) {
     return texte;
 }
 
-bool MemeNom(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (MinusculeWindows1252(static_cast<unsigned char>(a[i])) !=
-            MinusculeWindows1252(static_cast<unsigned char>(b[i])))
+bool EstAscii(std::string_view texte) {
+    for (const char c : texte)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// `fichier`: a name as in the file; `nom`: one of the program's, in Windows-1252. A name
+// that an editor saved in UTF-8 matches too, so the program finds (and erases) it.
+bool MemeNom(std::string_view fichier, std::string_view nom) {
+    std::string converti;
+    if (!EstAscii(fichier) && VersWindows1252(fichier, converti)) fichier = converti;
+    if (fichier.size() != nom.size()) return false;
+    for (size_t i = 0; i < nom.size(); ++i)
+        if (MinusculeWindows1252(static_cast<unsigned char>(fichier[i])) !=
+            MinusculeWindows1252(static_cast<unsigned char>(nom[i])))
             return false;
     return true;
 }
@@ -47,10 +57,7 @@ std::string VersFichier(std::string_view utf8) {
 // with non-ASCII characters (what VersFichier keeps as UTF-8; Windows-1252 text with
 // accents is practically never valid UTF-8).
 std::string DepuisFichier(std::string_view octets) {
-    bool ascii = true;
-    for (const char c : octets)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii || EstUtf8Valide(octets)) return std::string(octets);
+    if (EstAscii(octets) || EstUtf8Valide(octets)) return std::string(octets);
     return DepuisWindows1252(octets);
 }
 
@@ -185,6 +192,9 @@ FichierIni FichierIni::DepuisTexte(std::string_view octets) {
 }
 
 void FichierIni::Analyse(std::string_view octets) {
+    // The byte-order mark of a file that an editor saved in UTF-8.
+    while (octets.starts_with("\xEF\xBB\xBF"))
+        octets.remove_prefix(3);
     Section* courante = nullptr;
     while (!octets.empty()) {
         const size_t fin = octets.find('\n');

@@ -85,6 +85,17 @@ TEST(Ini, AccentedNamesAreWindows1252InTheFile) {
                                                   "[FEN\xCATREG\xC9N\xC9]\nGauche=3\n");
     EXPECT_EQ(lu.LitEntier("Générateur", "Durée", 0), 7);
     EXPECT_EQ(lu.LitEntier("FenêtreGéné", "Gauche", 0), 3);
+
+    // A file that an editor saved in UTF-8 (with its byte-order mark) is still read, and
+    // its sections are replaced by the program's own spelling.
+    FichierIni utf8 = FichierIni::DepuisTexte("\xEF\xBB\xBF[Générateur]\nDurée=8\n[Options]\n"
+                                              "Stéréo=1\n");
+    EXPECT_EQ(utf8.LitEntier("Générateur", "Durée", 0), 8);
+    EXPECT_TRUE(utf8.LitBooleen("Options", "Stéréo", false));
+    utf8.EffaceSection("Générateur");
+    utf8.EcritEntier("Générateur", "Durée", 9);
+    EXPECT_EQ(utf8.Texte(), "[Options]\r\nStéréo=1\r\n[G\xE9n\xE9rateur]\r\nDur\xE9"
+                            "e=9\r\n");
 }
 
 TEST(Ini, StringValues) {
