@@ -17,7 +17,7 @@ namespace panel {
 // Per channel, oldest first, floats in 16-bit units (the engine state's Bruts).
 using TableauBruts = std::array<std::array<float, engine::NbBruts>, 2>;
 
-// Samples per channel of a saved or loaded signal (half a second at 44100 Hz, about).
+// Samples per channel of a saved or loaded signal: about half a second at 44100 Hz.
 inline constexpr int32_t NbEchSignal = engine::NbBruts;
 inline constexpr size_t TailleEnteteWav = 48;
 
@@ -45,8 +45,9 @@ bool EnteteWavValide(std::span<const uint8_t, TailleEnteteWav> entete);
 // reading it never sees half a file, and a failed write leaves the previous file as it
 // was. An existing file without write permission is not replaced.
 //
-// One writer serves one thread. The buffer file's writer runs on the acquisition thread
-// every frame: it allocates only when the file name changes.
+// One writer serves one thread (its temporary file is named after the thread that first
+// writes a name). The buffer file's writer runs on the acquisition thread every frame:
+// it allocates only when the file name changes.
 class EcrivainSignal {
 public:
     // `synchronise`: the data reach the disk before the rename (menu saves; the buffer

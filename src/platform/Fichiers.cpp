@@ -42,7 +42,7 @@ void SynchroniseDossier(const char* chemin) {
 } // namespace
 
 std::string NomTemporaire(const std::string& chemin) {
-    return chemin + "." + std::to_string(::getpid()) + ".tmp";
+    return chemin + "." + std::to_string(::getpid()) + "-" + std::to_string(::gettid()) + ".tmp";
 }
 
 bool RemplaceFichier(const char* chemin, const char* temporaire, std::string_view contenu,

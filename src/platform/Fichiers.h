@@ -8,7 +8,8 @@
 namespace platform {
 
 // The temporary file that replaces `chemin`: beside it, so the final rename stays on
-// one file system, and named after the process so two programs do not share it.
+// one file system, and named after the process and the calling thread, so that two
+// writers of one file (the menu's save and the buffer file's) never share it.
 std::string NomTemporaire(const std::string& chemin);
 
 // Writes `contenu` into `temporaire` (created or truncated), then renames it over
