@@ -1,0 +1,382 @@
+#include "panel/Signal.h"
+
+#include "platform/Fichiers.h"
+#include "platform/Locale.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace panel {
+namespace {
+
+// Longest text line: "-2147483648 ; -2147483648" and its CR LF.
+constexpr size_t LongueurMaxLigneEcrite = 27;
+constexpr size_t TailleMaxFichier = NbEchSignal * LongueurMaxLigneEcrite;
+// Longest text line read; a longer one is no number of ours.
+constexpr size_t LongueurMaxLigneLue = 4096;
+
+void EcritMot16(char* p, uint32_t v) {
+    p[0] = static_cast<char>(v & 0xFF);
+    p[1] = static_cast<char>((v >> 8) & 0xFF);
+}
+void EcritMot32(char* p, uint32_t v) {
+    EcritMot16(p, v & 0xFFFF);
+    EcritMot16(p + 2, v >> 16);
+}
+
+// Rounded to the nearest integer, ties to even, and held within [min, max]; NaN gives 0.
+int32_t Arrondi(float valeur, int32_t min, int32_t max) {
+    if (std::isnan(valeur)) return 0;
+    const double arrondi = std::nearbyint(static_cast<double>(valeur));
+    if (arrondi <= min) return min;
+    if (arrondi >= max) return max;
+    return static_cast<int32_t>(arrondi);
+}
+
+size_t ComposeWav(char* sortie, int32_t n, const TableauBruts& bruts, int32_t canaux, int32_t fe) {
+    const uint32_t alignement = 2u * static_cast<uint32_t>(canaux);
+    const uint32_t donnees = static_cast<uint32_t>(n) * alignement;
+    std::memcpy(sortie, "RIFF", 4);
+    EcritMot32(sortie + 4, 40 + donnees);
+    std::memcpy(sortie + 8, "WAVEfmt ", 8);
+    EcritMot32(sortie + 16, 20);
+    EcritMot16(sortie + 20, 1);
+    EcritMot16(sortie + 22, static_cast<uint32_t>(canaux));
+    EcritMot32(sortie + 24, static_cast<uint32_t>(fe));
+    EcritMot32(sortie + 28, static_cast<uint32_t>(fe) * alignement);
+    EcritMot16(sortie + 32, alignement);
+    EcritMot16(sortie + 34, 16);
+    EcritMot32(sortie + 36, 0); // no extra format data, then the reserved word
+    std::memcpy(sortie + 40, "data", 4);
+    EcritMot32(sortie + 44, donnees);
+    char* p = sortie + TailleEnteteWav;
+    for (int32_t i = NbEchSignal - n; i < NbEchSignal; ++i) {
+        for (int32_t k = 0; k < canaux; ++k, p += 2) {
+            const int32_t echantillon = Arrondi(bruts[k][i], -32768, 32767);
+            EcritMot16(p, static_cast<uint32_t>(echantillon) & 0xFFFF);
+        }
+    }
+    return static_cast<size_t>(p - sortie);
+}
+
+size_t ComposeTexte(char* sortie, int32_t n, const TableauBruts& bruts, int32_t canaux) {
+    char* p = sortie;
+    const auto nombre = [&](float valeur) {
+        p = std::to_chars(p, p + 12, Arrondi(valeur, INT32_MIN, INT32_MAX)).ptr;
+    };
+    for (int32_t i = NbEchSignal - n; i < NbEchSignal; ++i) {
+        nombre(bruts[0][i]);
+        if (canaux == 2) {
+            std::memcpy(p, " ; ", 3);
+            p += 3;
+            nombre(bruts[1][i]);
+        }
+        *p++ = '\r';
+        *p++ = '\n';
+    }
+    return static_cast<size_t>(p - sortie);
+}
+
+// Lines of a file read through a fixed buffer: a hostile file costs no more memory than
+// a good one. A line ends at LF, CR or CR LF.
+class LecteurLignes {
+public:
+    explicit LecteurLignes(int fd) : fd_(fd) { ligne_.reserve(LongueurMaxLigneLue); }
+
+    // False at the end of the file, on a read error, or for a line too long.
+    bool Suivante(std::string_view& ligne) {
+        ligne_.clear();
+        bool lu = false;
+        int c;
+        while ((c = Octet()) >= 0) {
+            lu = true;
+            if (c == '\n') break;
+            if (c == '\r') {
+                if (Regarde() == '\n') Octet();
+                break;
+            }
+            if (ligne_.size() == LongueurMaxLigneLue) return false;
+            ligne_ += static_cast<char>(c);
+        }
+        ligne = ligne_;
+        return lu && !erreur_;
+    }
+
+private:
+    int Regarde() {
+        if (debut_ == fin_ && !Remplit()) return -1;
+        return static_cast<unsigned char>(tampon_[debut_]);
+    }
+    int Octet() {
+        const int c = Regarde();
+        if (c >= 0) ++debut_;
+        return c;
+    }
+    bool Remplit() {
+        for (;;) {
+            const ssize_t n = ::read(fd_, tampon_.data(), tampon_.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) erreur_ = true;
+            debut_ = 0;
+            fin_ = n > 0 ? static_cast<size_t>(n) : 0;
+            return n > 0;
+        }
+    }
+
+    int fd_;
+    std::array<char, 65536> tampon_;
+    size_t debut_ = 0;
+    size_t fin_ = 0;
+    bool erreur_ = false;
+    std::string ligne_;
+};
+
+std::string_view SansBlancs(std::string_view texte) {
+    const auto blanc = [](char c) { return c == ' ' || c == '\t'; };
+    while (!texte.empty() && blanc(texte.front()))
+        texte.remove_prefix(1);
+    while (!texte.empty() && blanc(texte.back()))
+        texte.remove_suffix(1);
+    return texte;
+}
+
+// A real number: [sign] digits [separator digits] [e [sign] digits], at least one digit
+// before the exponent, blanks around it. The separator is the locale's or a point.
+bool LitReel(std::string_view texte, char separateur, float& valeur) {
+    texte = SansBlancs(texte);
+    char c[64];
+    if (texte.empty() || texte.size() >= sizeof c) return false;
+    size_t i = 0, k = 0;
+    const auto chiffres = [&] {
+        const size_t debut = i;
+        while (i < texte.size() && texte[i] >= '0' && texte[i] <= '9')
+            c[k++] = texte[i++];
+        return i - debut;
+    };
+    if (texte[i] == '+' || texte[i] == '-') c[k++] = texte[i++];
+    size_t mantisse = chiffres();
+    if (i < texte.size() && (texte[i] == separateur || texte[i] == '.')) {
+        c[k++] = '.';
+        ++i;
+        mantisse += chiffres();
+    }
+    if (mantisse == 0) return false;
+    if (i < texte.size() && (texte[i] == 'e' || texte[i] == 'E')) {
+        c[k++] = 'e';
+        ++i;
+        if (i < texte.size() && (texte[i] == '+' || texte[i] == '-')) c[k++] = texte[i++];
+        if (chiffres() == 0) return false;
+    }
+    if (i != texte.size()) return false;
+    // from_chars takes no leading "+".
+    const char* debut = c[0] == '+' ? c + 1 : c;
+    double reel;
+    const auto [fin, erreur] = std::from_chars(debut, c + k, reel);
+    if (erreur != std::errc() || fin != c + k) return false;
+    const auto simple = static_cast<float>(reel);
+    if (!std::isfinite(simple)) return false;
+    valeur = simple;
+    return true;
+}
+
+// The file as the sound-file library sees it, read with pread from where the descriptor
+// stood. Through these calls the library never owns (or closes) the descriptor, which it
+// does with one given to sf_open_fd when it refuses the file.
+class SourceSon {
+public:
+    bool Ouvre(int fd) {
+        struct stat etat;
+        const off_t position = ::lseek(fd, 0, SEEK_CUR);
+        if (::fstat(fd, &etat) != 0 || !S_ISREG(etat.st_mode) || position < 0) return false;
+        fd_ = fd;
+        debut_ = position;
+        taille_ = std::max<sf_count_t>(0, etat.st_size - position);
+        return true;
+    }
+
+    static SF_VIRTUAL_IO Fonctions() {
+        SF_VIRTUAL_IO f{};
+        f.get_filelen = [](void* s) { return static_cast<SourceSon*>(s)->taille_; };
+        f.seek = [](sf_count_t decalage, int origine, void* s) {
+            return static_cast<SourceSon*>(s)->Deplace(decalage, origine);
+        };
+        f.read = [](void* destination, sf_count_t n, void* s) {
+            return static_cast<SourceSon*>(s)->Lit(destination, n);
+        };
+        f.write = [](const void*, sf_count_t, void*) -> sf_count_t { return 0; };
+        f.tell = [](void* s) { return static_cast<SourceSon*>(s)->position_; };
+        return f;
+    }
+
+private:
+    sf_count_t Deplace(sf_count_t decalage, int origine) {
+        const sf_count_t base = origine == SEEK_CUR ? position_ : origine == SEEK_END ? taille_ : 0;
+        // Past the end is allowed (reads there find nothing); before the start, or beyond
+        // the counter's range, is not.
+        if (decalage < -base || decalage > std::numeric_limits<sf_count_t>::max() - base) return -1;
+        position_ = base + decalage;
+        return position_;
+    }
+    sf_count_t Lit(void* destination, sf_count_t n) {
+        sf_count_t total = 0;
+        auto* octets = static_cast<char*>(destination);
+        while (total < n && position_ < taille_) {
+            const size_t voulu = static_cast<size_t>(std::min(n - total, taille_ - position_));
+            const ssize_t lus = ::pread(fd_, octets + total, voulu, debut_ + position_);
+            if (lus < 0 && errno == EINTR) continue;
+            if (lus <= 0) break;
+            total += lus;
+            position_ += lus;
+        }
+        return total;
+    }
+
+    int fd_ = -1;
+    off_t debut_ = 0;
+    sf_count_t taille_ = 0;
+    sf_count_t position_ = 0;
+};
+
+} // namespace
+
+bool EstNomWav(std::string_view nom) {
+    const size_t barre = nom.find_last_of('/');
+    const size_t point = nom.find_last_of('.');
+    if (point == std::string_view::npos || (barre != std::string_view::npos && point < barre))
+        return false;
+    const std::string_view extension = nom.substr(point);
+    if (extension.size() != 4) return false;
+    const char attendu[] = ".WAV";
+    for (size_t i = 0; i < 4; ++i) {
+        char c = extension[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != attendu[i]) return false;
+    }
+    return true;
+}
+
+bool EnteteWavValide(std::span<const uint8_t, TailleEnteteWav> entete) {
+    const auto marque = [&](size_t position, const char* texte) {
+        return std::memcmp(entete.data() + position, texte, 4) == 0;
+    };
+    return marque(0, "RIFF") && marque(8, "WAVE") && marque(12, "fmt ") && marque(40, "data");
+}
+
+EcrivainSignal::EcrivainSignal(bool synchronise) : synchronise_(synchronise) {
+    tampon_.resize(std::max(TailleMaxFichier, TailleEnteteWav + NbEchSignal * 4));
+}
+
+bool EcrivainSignal::Enregistre(const std::string& nom, int32_t n, const TableauBruts& bruts,
+                                int32_t nbCanaux, int32_t fe) {
+    n = std::clamp(n, 1, NbEchSignal);
+    const int32_t canaux = nbCanaux == 2 ? 2 : 1;
+    if (nom != nom_) {
+        nom_ = nom;
+        temporaire_ = platform::NomTemporaire(nom);
+    }
+    if (nom_.empty() || platform::EcritureRefusee(nom_.c_str())) return false;
+    const size_t taille = EstNomWav(nom_) ? ComposeWav(tampon_.data(), n, bruts, canaux, fe)
+                                          : ComposeTexte(tampon_.data(), n, bruts, canaux);
+    return platform::RemplaceFichier(nom_.c_str(), temporaire_.c_str(),
+                                     std::string_view(tampon_.data(), taille), synchronise_);
+}
+
+bool EnregistreSignal(const std::string& nom, int32_t n, const TableauBruts& bruts,
+                      int32_t nbCanaux, int32_t fe) {
+    EcrivainSignal ecrivain(true);
+    return ecrivain.Enregistre(nom, n, bruts, nbCanaux, fe);
+}
+
+std::string_view MessageChargement(ErreurChargement erreur) {
+    switch (erreur) {
+    case ErreurChargement::Aucune:
+        return {};
+    case ErreurChargement::Illisible:
+        return MessageLectureImpossible;
+    case ErreurChargement::WavTropCourt:
+        return MessageWavTropCourt;
+    case ErreurChargement::WavNonSupporte:
+        return MessageWavNonSupporte;
+    }
+    return MessageLectureImpossible;
+}
+
+ErreurChargement ChargeSignalTexte(int fd, TableauBruts& bruts) {
+    auto lecteur = std::make_unique<LecteurLignes>(fd);
+    const char separateur = platform::SeparateurDecimal();
+    std::string_view ligne;
+    for (int32_t i = 0; i < NbEchSignal; ++i) {
+        if (!lecteur->Suivante(ligne)) return ErreurChargement::Illisible;
+        const size_t pointVirgule = ligne.find(';');
+        float gauche, droite;
+        if (!LitReel(ligne.substr(0, pointVirgule), separateur, gauche))
+            return ErreurChargement::Illisible;
+        if (pointVirgule != std::string_view::npos) {
+            if (!LitReel(ligne.substr(pointVirgule + 1), separateur, droite))
+                return ErreurChargement::Illisible;
+            bruts[1][i] = droite;
+        }
+        bruts[0][i] = gauche;
+    }
+    return ErreurChargement::Aucune;
+}
+
+ErreurChargement ChargeSignalWav(int fd, TableauBruts& bruts, int32_t nbCanaux) {
+    SourceSon source;
+    if (!source.Ouvre(fd)) return ErreurChargement::Illisible;
+    SF_VIRTUAL_IO fonctions = SourceSon::Fonctions();
+    SF_INFO info{};
+    SNDFILE* fichier = sf_open_virtual(&fonctions, SFM_READ, &info, &source);
+    if (!fichier) return ErreurChargement::WavNonSupporte;
+    const int32_t canauxFichier = info.channels;
+    if (canauxFichier < 1) {
+        sf_close(fichier);
+        return ErreurChargement::WavNonSupporte;
+    }
+    const int32_t canaux = std::min(nbCanaux == 2 ? 2 : 1, canauxFichier);
+    // Read in blocks of at most 64 Ki samples whatever the channel count; the frames are
+    // gathered apart so that a short file changes nothing.
+    const int32_t parBloc = std::max(1, 65536 / canauxFichier);
+    std::vector<float> bloc(static_cast<size_t>(parBloc) * static_cast<size_t>(canauxFichier));
+    auto lus = std::make_unique<TableauBruts>();
+    int32_t total = 0;
+    while (total < NbEchSignal) {
+        const sf_count_t demande = std::min(parBloc, NbEchSignal - total);
+        const sf_count_t obtenus = sf_readf_float(fichier, bloc.data(), demande);
+        if (obtenus <= 0) break;
+        for (sf_count_t j = 0; j < obtenus; ++j, ++total) {
+            for (int32_t k = 0; k < canaux; ++k) {
+                // The library gives full scale as ±1; our unit is one 16-bit step.
+                const float v = bloc[static_cast<size_t>(j * canauxFichier + k)] * 32768.0f;
+                (*lus)[k][total] = std::isfinite(v) ? v : 0.0f;
+            }
+        }
+    }
+    sf_close(fichier);
+    if (total < NbEchSignal) return ErreurChargement::WavTropCourt;
+    for (int32_t k = 0; k < canaux; ++k)
+        bruts[k] = (*lus)[k];
+    return ErreurChargement::Aucune;
+}
+
+ErreurChargement ChargeSignal(const std::string& nom, TableauBruts& bruts, int32_t nbCanaux) {
+    const int fd = ::open(nom.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ErreurChargement::Illisible;
+    const ErreurChargement erreur =
+        EstNomWav(nom) ? ChargeSignalWav(fd, bruts, nbCanaux) : ChargeSignalTexte(fd, bruts);
+    ::close(fd);
+    return erreur;
+}
+
+} // namespace panel

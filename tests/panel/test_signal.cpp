@@ -1,0 +1,460 @@
+#include "panel/Signal.h"
+
+#include "platform/Locale.h"
+
+#include "DossierTemporaire.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+
+using panel::ErreurChargement;
+using panel::TableauBruts;
+
+namespace {
+
+constexpr int32_t N = panel::NbEchSignal;
+
+std::unique_ptr<TableauBruts> Remplis(float (*f)(int canal, int i)) {
+    auto bruts = std::make_unique<TableauBruts>();
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < N; ++i)
+            (*bruts)[k][i] = f(k, i);
+    return bruts;
+}
+
+// Integers over the whole 16-bit range, different on each channel.
+float Motif(int canal, int i) {
+    return static_cast<float>(((i * 37 + canal * 1001) % 65536) - 32768);
+}
+float Sentinelle(int, int) {
+    return 0.25f;
+}
+
+uint32_t Mot32(const std::string& octets, size_t position) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(octets[position + i]);
+    return v;
+}
+uint32_t Mot16(const std::string& octets, size_t position) {
+    return static_cast<unsigned char>(octets[position]) |
+           static_cast<unsigned char>(octets[position + 1]) << 8;
+}
+
+// Runs a shell command; its standard output.
+std::string Sortie(const std::string& commande) {
+    std::string texte;
+    FILE* tube = ::popen(commande.c_str(), "r");
+    if (!tube) return texte;
+    char tampon[4096];
+    size_t n;
+    while ((n = std::fread(tampon, 1, sizeof tampon, tube)) > 0)
+        texte.append(tampon, n);
+    ::pclose(tube);
+    return texte;
+}
+
+void ExigeSox() {
+    ASSERT_EQ(std::system("command -v sox >/dev/null && command -v soxi >/dev/null"), 0)
+        << "sox is needed (scripts/installer-paquets.sh installs it)";
+}
+
+TEST(Signal, WavByTheExtensionInAnyCase) {
+    for (const char* nom : {"a.wav", "a.WAV", "/x/y.WaV", "x.csv.wav"})
+        EXPECT_TRUE(panel::EstNomWav(nom)) << nom;
+    for (const char* nom : {"a.csv", "a", "wav", "a.wave", "a.wav.csv", "/d.wav/a", "a.wa"})
+        EXPECT_FALSE(panel::EstNomWav(nom)) << nom;
+}
+
+TEST(Signal, StereoWavLayoutAndRounding) {
+    DossierTemporaire dossier;
+    auto bruts = Remplis(Motif);
+    const float speciaux[] = {0.5f, 1.5f, -2.5f, 40000.0f, -40000.0f, NAN, -0.4f};
+    const int16_t attendus[] = {0, 2, -2, 32767, -32768, 0, 0};
+    for (size_t i = 0; i < std::size(speciaux); ++i)
+        (*bruts)[1][i] = speciaux[i];
+
+    const std::string chemin = dossier.Chemin("signal.wav");
+    ASSERT_TRUE(panel::EnregistreSignal(chemin, N, *bruts, 2, 44100));
+    const std::string octets = LitFichier(chemin);
+    ASSERT_EQ(octets.size(), 81968u);
+    EXPECT_EQ(octets.substr(0, 4), "RIFF");
+    EXPECT_EQ(Mot32(octets, 4), 81960u);
+    EXPECT_EQ(octets.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(Mot32(octets, 16), 20u);
+    EXPECT_EQ(Mot16(octets, 20), 1u);
+    EXPECT_EQ(Mot16(octets, 22), 2u);
+    EXPECT_EQ(Mot32(octets, 24), 44100u);
+    EXPECT_EQ(Mot32(octets, 28), 176400u);
+    EXPECT_EQ(Mot16(octets, 32), 4u);
+    EXPECT_EQ(Mot16(octets, 34), 16u);
+    EXPECT_EQ(Mot32(octets, 36), 0u);
+    EXPECT_EQ(octets.substr(40, 4), "data");
+    EXPECT_EQ(Mot32(octets, 44), 81920u);
+    for (size_t i = 0; i < std::size(attendus); ++i) {
+        EXPECT_EQ(static_cast<int16_t>(Mot16(octets, 48 + 4 * i)), (*bruts)[0][i]);
+        EXPECT_EQ(static_cast<int16_t>(Mot16(octets, 50 + 4 * i)), attendus[i]) << speciaux[i];
+    }
+
+    std::array<uint8_t, panel::TailleEnteteWav> entete;
+    std::memcpy(entete.data(), octets.data(), entete.size());
+    EXPECT_TRUE(panel::EnteteWavValide(entete));
+    for (size_t position : {0, 8, 12, 40}) {
+        auto abime = entete;
+        abime[position + 1] ^= 0x20; // a change of letter case counts
+        EXPECT_FALSE(panel::EnteteWavValide(abime)) << position;
+    }
+}
+
+TEST(Signal, RoundTripsWavAndTextMonoAndStereo) {
+    DossierTemporaire dossier;
+    const auto source = Remplis([](int k, int i) { return Motif(k, i) + (i % 3 - 1) * 0.3f; });
+    for (const char* nom : {"s.wav", "s.csv"}) {
+        for (int32_t canaux : {1, 2}) {
+            SCOPED_TRACE(std::string(nom) + " " + std::to_string(canaux));
+            const std::string chemin = dossier.Chemin(nom);
+            ASSERT_TRUE(panel::EnregistreSignal(chemin, N, *source, canaux, 22050));
+            auto charge = Remplis(Sentinelle);
+            ASSERT_EQ(panel::ChargeSignal(chemin, *charge, canaux), ErreurChargement::Aucune);
+            for (int k = 0; k < 2; ++k) {
+                for (int i = 0; i < N; ++i) {
+                    const float attendu = k < canaux ? std::nearbyint((*source)[k][i]) : 0.25f;
+                    ASSERT_EQ((*charge)[k][i], attendu) << k << " " << i;
+                }
+            }
+        }
+    }
+}
+
+TEST(Signal, TextLayout) {
+    DossierTemporaire dossier;
+    auto bruts = Remplis(Sentinelle);
+    (*bruts)[0][0] = -1234.0f;
+    (*bruts)[1][0] = 567.0f;
+    (*bruts)[0][N - 1] = 2.5f;
+    (*bruts)[1][N - 1] = -2147483648.0f * 4;
+    const std::string chemin = dossier.Chemin("Tamburella.csv");
+
+    ASSERT_TRUE(panel::EnregistreSignal(chemin, N, *bruts, 2, 44100));
+    std::string texte = LitFichier(chemin);
+    EXPECT_EQ(texte.substr(0, 18), "-1234 ; 567\r\n0 ; 0");
+    EXPECT_EQ(texte.substr(texte.size() - 19), "\r\n2 ; -2147483648\r\n");
+    size_t lignes = 0;
+    for (size_t i = 0; (i = texte.find("\r\n", i)) != std::string::npos; i += 2)
+        ++lignes;
+    EXPECT_EQ(lignes, static_cast<size_t>(N));
+    EXPECT_EQ(texte.find('\n'), texte.find("\r\n") + 1);
+
+    ASSERT_TRUE(panel::EnregistreSignal(chemin, N, *bruts, 1, 44100));
+    texte = LitFichier(chemin);
+    EXPECT_EQ(texte.substr(0, 10), "-1234\r\n0\r\n");
+    EXPECT_EQ(texte.size(), 7 + (N - 2) * 3 + 3u);
+}
+
+TEST(Signal, BufferFileHoldsTheNewestSamplesEachFrame) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("Tamburella.csv");
+    panel::EcrivainSignal ecrivain;
+    auto bruts = Remplis([](int k, int i) { return static_cast<float>(k ? -i : i); });
+    ASSERT_TRUE(ecrivain.Enregistre(chemin, 1000, *bruts, 2, 44100));
+    std::string texte = LitFichier(chemin);
+    EXPECT_EQ(texte.substr(0, 18), "19480 ; -19480\r\n19");
+    EXPECT_EQ(texte.size(), 1000 * 16u);
+
+    (*bruts)[0][N - 1] = 7;
+    ASSERT_TRUE(ecrivain.Enregistre(chemin, 1000, *bruts, 2, 44100));
+    texte = LitFichier(chemin);
+    EXPECT_EQ(texte.substr(texte.size() - 12), "7 ; -20479\r\n");
+    EXPECT_EQ(dossier.Fichiers(), std::vector<std::string>{"Tamburella.csv"});
+
+    // A name that changes between frames, and a WAV buffer file.
+    const std::string wav = dossier.Chemin("tampon.WAV");
+    ASSERT_TRUE(ecrivain.Enregistre(wav, 1000, *bruts, 1, 8000));
+    EXPECT_EQ(LitFichier(wav).size(), 48 + 2000u);
+    // Counts out of range are brought into 1 .. 20480.
+    ASSERT_TRUE(ecrivain.Enregistre(chemin, 0, *bruts, 1, 44100));
+    EXPECT_EQ(LitFichier(chemin), "7\r\n");
+}
+
+// The acquisition thread rewrites the buffer file while another program reads it: the
+// reader finds a whole file every time, from one frame or the next.
+TEST(Signal, ReadersNeverSeeHalfAFile) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("Tamburella.csv");
+    auto bruts = std::make_unique<TableauBruts>();
+    panel::EcrivainSignal ecrivain;
+    ASSERT_TRUE(ecrivain.Enregistre(chemin, 1000, *bruts, 2, 44100));
+
+    std::atomic<bool> fini{false};
+    std::atomic<int> lectures{0}, abimees{0};
+    std::thread lecteur([&] {
+        while (!fini.load()) {
+            const std::string texte = LitFichier(chemin);
+            // Every line of one frame is the same "k ; k".
+            const std::string premiere = texte.substr(0, texte.find("\r\n") + 2);
+            bool entier = !texte.empty() && texte.size() == 1000 * premiere.size();
+            for (size_t i = 0; entier && i < texte.size(); i += premiere.size())
+                entier = texte.compare(i, premiere.size(), premiere) == 0;
+            lectures.fetch_add(1);
+            if (!entier) abimees.fetch_add(1);
+        }
+    });
+    for (int trame = 0; trame < 300; ++trame) {
+        const auto valeur = static_cast<float>(trame * 997);
+        for (auto& canal : *bruts)
+            canal.fill(valeur);
+        ASSERT_TRUE(ecrivain.Enregistre(chemin, 1000, *bruts, 2, 44100));
+    }
+    fini.store(true);
+    lecteur.join();
+    EXPECT_GT(lectures.load(), 0);
+    EXPECT_EQ(abimees.load(), 0);
+}
+
+TEST(Signal, FailedWritesReportAndKeepThePreviousFile) {
+    DossierTemporaire dossier;
+    auto bruts = Remplis(Motif);
+    EXPECT_FALSE(panel::EnregistreSignal("/proc/tamburella-absent/s.wav", N, *bruts, 2, 44100));
+    EXPECT_FALSE(panel::EnregistreSignal("", N, *bruts, 2, 44100));
+
+    const std::string chemin = dossier.Chemin("protege.csv");
+    EcritFichier(chemin, "1\r\n");
+    ASSERT_EQ(::chmod(chemin.c_str(), 0444), 0);
+    panel::EcrivainSignal tampon;
+    EXPECT_FALSE(tampon.Enregistre(chemin, 1000, *bruts, 2, 44100));
+    EXPECT_FALSE(panel::EnregistreSignal(chemin, N, *bruts, 2, 44100));
+    EXPECT_EQ(LitFichier(chemin), "1\r\n");
+    EXPECT_EQ(dossier.Fichiers(), std::vector<std::string>{"protege.csv"});
+}
+
+// `count` lines made by `ligne(i)`.
+std::string Lignes(int count, const std::function<std::string(int)>& ligne) {
+    std::string texte;
+    for (int i = 0; i < count; ++i)
+        texte += ligne(i);
+    return texte;
+}
+
+TEST(Signal, TextFilesWithBlanksAndTheLocaleSeparator) {
+    DossierTemporaire dossier;
+    platform::ImposeSeparateurDecimal(',');
+    const std::string chemin = dossier.Chemin("d'ailleurs.txt");
+    // Mixed line ends, blanks, fractions with either separator, exponents, mono lines.
+    const char* motifs[] = {"  1,5 ; -2,25 \r\n", "3;4\n", "\t-7\r",
+                            "1e3 ;-0.5\n",        "+8.\n", ",5 ; 6E-1\r\n"};
+    const float gauches[] = {1.5f, 3, -7, 1000, 8, 0.5f};
+    const float droites[] = {-2.25f, 4, 0.25f, -0.5f, 0.25f, 0.6f};
+    EcritFichier(chemin, Lignes(N, [&](int i) { return motifs[i % 6]; }) + "garbage after\n");
+    auto bruts = Remplis(Sentinelle);
+    EXPECT_EQ(panel::ChargeSignal(chemin, *bruts, 2), ErreurChargement::Aucune);
+    for (int i = 0; i < N; ++i) {
+        ASSERT_EQ((*bruts)[0][i], gauches[i % 6]) << i;
+        ASSERT_EQ((*bruts)[1][i], droites[i % 6]) << i;
+    }
+    platform::ImposeSeparateurDecimal('\0');
+}
+
+TEST(Signal, FaultyTextFilesKeepWhatWasReadBefore) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("faux.csv");
+    struct Cas {
+        const char* quoi;
+        std::string ligne; // placed at index 100, after 100 good lines
+        bool finDuFichier = false;
+    };
+    const Cas cas[] = {
+        {"fewer than 20480 lines", "", true},
+        {"empty line", "\r\n"},
+        {"not a number", "abc ; 1\r\n"},
+        {"empty right part", "1 ; \r\n"},
+        {"two separators", "1.5.5\r\n"},
+        {"double sign", "--1\r\n"},
+        {"beyond float range", "1e999\r\n"},
+        {"not a finite number", "nan\r\n"},
+        {"hexadecimal", "0x10\r\n"},
+        {"a very long line", std::string(100000, '1') + "\r\n"},
+        {"a NUL byte", std::string("1\0", 2) + "\r\n"},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.quoi);
+        const std::string debut = Lignes(100, [](int i) { return std::to_string(i) + ";-1\r\n"; });
+        const std::string fin = c.finDuFichier ? "" : Lignes(N, [](int) { return "5\r\n"; });
+        EcritFichier(chemin, debut + c.ligne + fin);
+        auto bruts = Remplis(Sentinelle);
+        const ErreurChargement erreur = panel::ChargeSignal(chemin, *bruts, 2);
+        EXPECT_EQ(erreur, ErreurChargement::Illisible);
+        EXPECT_EQ(panel::MessageChargement(erreur), "Impossible de lire le signal");
+        EXPECT_EQ((*bruts)[0][99], 99.0f);
+        EXPECT_EQ((*bruts)[1][99], -1.0f);
+        EXPECT_EQ((*bruts)[0][100], 0.25f);
+    }
+    auto bruts = Remplis(Sentinelle);
+    EXPECT_EQ(panel::ChargeSignal(dossier.Chemin("absent.csv"), *bruts, 2),
+              ErreurChargement::Illisible);
+}
+
+// A standard WAV file (16-byte format chunk, "data" at 36) from another program.
+struct FichierSox {
+    const char* options;
+    int canaux;
+};
+
+TEST(Signal, WavFilesWrittenBySoxLoadWithTheRightSamples) {
+    ExigeSox();
+    DossierTemporaire dossier;
+    const std::string brut = dossier.Chemin("source.raw");
+    // 20480 + 100 frames of four channels of 16-bit samples.
+    std::string octets;
+    const auto valeur = [](int canal, int i) { return static_cast<int16_t>(Motif(canal, i)); };
+    for (int i = 0; i < N + 100; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            const auto v = static_cast<uint16_t>(valeur(k, i));
+            octets += static_cast<char>(v & 0xFF);
+            octets += static_cast<char>(v >> 8);
+        }
+    }
+    EcritFichier(brut, octets);
+    const FichierSox fichiers[] = {
+        {"-b 16", 4},           {"-b 24", 4},         {"-e floating-point -b 32", 4},
+        {"-b 16 remix 1 2", 2}, {"-b 16 remix 1", 1},
+    };
+    for (const FichierSox& f : fichiers) {
+        SCOPED_TRACE(f.options);
+        const std::string wav = dossier.Chemin("sox.wav");
+        std::string options = f.options;
+        const size_t remix = options.find(" remix");
+        const std::string effet = remix == std::string::npos ? "" : options.substr(remix);
+        options = options.substr(0, remix);
+        const std::string commande = "sox -t raw -r 44100 -e signed -b 16 -c 4 '" + brut + "' " +
+                                     options + " '" + wav + "'" + effet;
+        ASSERT_EQ(std::system(commande.c_str()), 0) << commande;
+        const std::string entete = LitFichier(wav).substr(0, 48);
+        std::array<uint8_t, panel::TailleEnteteWav> e;
+        std::memcpy(e.data(), entete.data(), e.size());
+        EXPECT_FALSE(panel::EnteteWavValide(e)); // not our layout, yet it loads
+
+        for (int32_t capture : {1, 2}) {
+            auto bruts = Remplis(Sentinelle);
+            ASSERT_EQ(panel::ChargeSignal(wav, *bruts, capture), ErreurChargement::Aucune);
+            for (int k = 0; k < 2; ++k) {
+                const bool charge = k < capture && k < f.canaux;
+                for (int i = 0; i < N; ++i)
+                    ASSERT_EQ((*bruts)[k][i], charge ? valeur(k, i) : 0.25f)
+                        << "channel " << k << " frame " << i << " capture " << capture;
+            }
+        }
+    }
+}
+
+TEST(Signal, WavFilesWeWriteAreReadBySox) {
+    ExigeSox();
+    DossierTemporaire dossier;
+    const auto bruts = Remplis(Motif);
+    for (int32_t canaux : {1, 2}) {
+        const std::string wav = dossier.Chemin("nous.wav");
+        ASSERT_TRUE(panel::EnregistreSignal(wav, N, *bruts, canaux, 32000));
+        EXPECT_EQ(Sortie("soxi -r '" + wav + "'"), "32000\n");
+        EXPECT_EQ(Sortie("soxi -c '" + wav + "'"), std::to_string(canaux) + "\n");
+        EXPECT_EQ(Sortie("soxi -s '" + wav + "'"), std::to_string(N) + "\n");
+        EXPECT_EQ(Sortie("soxi -b '" + wav + "'"), "16\n");
+        const std::string echantillons = Sortie("sox '" + wav + "' -t raw -e signed -b 16 -");
+        ASSERT_EQ(echantillons.size(), static_cast<size_t>(N * canaux * 2));
+        for (int i = 0; i < N; ++i)
+            for (int k = 0; k < canaux; ++k)
+                ASSERT_EQ(static_cast<int16_t>(Mot16(echantillons, 2 * (i * canaux + k))),
+                          (*bruts)[k][i]);
+    }
+}
+
+// A standard header, then a "LIST" chunk before the data, as many editors write.
+std::string WavAvecListe(int32_t trames) {
+    std::string f = "RIFF____WAVEfmt ";
+    const auto mot32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            f += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const auto mot16 = [&](uint32_t v) {
+        f += static_cast<char>(v & 0xFF);
+        f += static_cast<char>(v >> 8);
+    };
+    mot32(16), mot16(1), mot16(1), mot32(48000), mot32(96000), mot16(2), mot16(16);
+    f += "LIST";
+    mot32(16);
+    f += "INFOISFT";
+    mot32(4);
+    f += std::string("moi\0", 4);
+    f += "data";
+    mot32(static_cast<uint32_t>(trames) * 2);
+    for (int i = 0; i < trames; ++i)
+        mot16(static_cast<uint32_t>(i) & 0xFFFF);
+    const uint32_t riff = static_cast<uint32_t>(f.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        f[4 + i] = static_cast<char>((riff >> (8 * i)) & 0xFF);
+    return f;
+}
+
+TEST(Signal, WavFilesThatCannotLoadChangeNothing) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("f.wav");
+    auto bruts = Remplis(Sentinelle);
+
+    EcritFichier(chemin, WavAvecListe(N));
+    ASSERT_EQ(panel::ChargeSignal(chemin, *bruts, 2), ErreurChargement::Aucune);
+    EXPECT_EQ((*bruts)[0][N - 1], static_cast<float>(N - 1));
+    EXPECT_EQ((*bruts)[1][N - 1], 0.25f);
+
+    std::string nous;
+    {
+        auto source = Remplis(Motif);
+        ASSERT_TRUE(panel::EnregistreSignal(chemin, N, *source, 2, 44100));
+        nous = LitFichier(chemin);
+    }
+    std::string menteur = nous.substr(0, 1000); // says 81920 bytes of data, holds 952
+    menteur[44] = menteur[45] = menteur[46] = static_cast<char>(0xFF);
+    struct Cas {
+        const char* quoi;
+        std::string contenu;
+        ErreurChargement erreur;
+    };
+    const Cas cas[] = {
+        {"one frame short", WavAvecListe(N - 1), ErreurChargement::WavTropCourt},
+        {"cut short", nous.substr(0, 50000), ErreurChargement::WavTropCourt},
+        {"a data size beyond the file", menteur, ErreurChargement::WavTropCourt},
+        {"header only", nous.substr(0, 48), ErreurChargement::WavTropCourt},
+        {"not a sound file", "bonjour, je suis du texte\r\n", ErreurChargement::WavNonSupporte},
+        {"empty", "", ErreurChargement::WavNonSupporte},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.quoi);
+        EcritFichier(chemin, c.contenu);
+        auto intacts = Remplis(Sentinelle);
+        EXPECT_EQ(panel::ChargeSignal(chemin, *intacts, 2), c.erreur);
+        for (int k = 0; k < 2; ++k)
+            for (int i = 0; i < N; ++i)
+                ASSERT_EQ((*intacts)[k][i], 0.25f);
+    }
+    // The caller's descriptor stays open whatever the file (the library would close it).
+    EcritFichier(chemin, "pas du son");
+    const int fd = ::open(chemin.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(panel::ChargeSignalWav(fd, *bruts, 2), ErreurChargement::WavNonSupporte);
+    EXPECT_NE(::fcntl(fd, F_GETFD), -1);
+    ::close(fd);
+
+    EXPECT_EQ(panel::MessageChargement(ErreurChargement::WavTropCourt),
+              "La durée du fichier wav est trop courte");
+    EXPECT_EQ(panel::MessageChargement(ErreurChargement::WavNonSupporte),
+              "Format de fichier wav non supporté");
+    EXPECT_EQ(panel::ChargeSignal(dossier.Chemin("absent.wav"), *bruts, 2),
+              ErreurChargement::Illisible);
+}
+
+} // namespace
