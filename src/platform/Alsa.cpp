@@ -24,6 +24,12 @@ bool EstEntreeAlsa(std::string_view nom) {
 
 namespace {
 
+// alsa-lib prints its errors on stderr; the program reports failures by codes instead.
+void ErreurAlsaSilencieuse(const char*, int, const char*, int, const char*, ...) {}
+void FaitTaireAlsa() {
+    snd_lib_error_set_handler(ErreurAlsaSilencieuse);
+}
+
 std::string Texte(const char* c) {
     return c ? std::string(c) : std::string();
 }
@@ -64,6 +70,7 @@ std::array<bool, NbFeSondes> SondeFe(const std::string& pcm, std::span<const int
 } // namespace
 
 std::vector<DescriptionEntree> EnumereAlsa(std::span<const int32_t> fes, int maximum) {
+    FaitTaireAlsa();
     std::vector<DescriptionEntree> entrees;
     entrees.push_back({"", "Entrée par défaut", SondeFe("default", fes)});
     void** indications = nullptr;
@@ -99,6 +106,7 @@ public:
                              AnneauCapture& anneau) override {
         std::lock_guard verrou(controle_);
         FermeSansVerrou();
+        FaitTaireAlsa();
         const std::string nom = identifiant.empty() ? "default" : identifiant;
         if (snd_pcm_open(&pcm_, nom.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
             pcm_ = nullptr;
