@@ -5,6 +5,12 @@
 // The acquisition thread's requests below block until the GUI thread has run them, so
 // that the picture and the trace arrays are never used by both threads at once. The
 // defaults do nothing, for implementations without windows.
+//
+// That blocking is the only ordering between the two threads' uses of the arrays, so it
+// must be one ThreadSanitizer sees: Qt's blocking queued connection waits on a semaphore
+// built on futexes, which it does not. Post the step with a queued call and wait for it on
+// a std::mutex and std::condition_variable (or a std::promise) that the GUI side signals
+// once the step has run.
 #pragma once
 
 #include <cstdint>

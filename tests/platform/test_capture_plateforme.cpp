@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -46,6 +48,46 @@ TEST(Anneau, EcrituresEtCopiesQuelconquesSuiventLeModele) {
         // Nothing written past the channels asked for.
         ASSERT_EQ(sortie[static_cast<size_t>(canaux * trames)], -1e9f);
     }
+}
+
+// A writer thread fills the ring while the reader copies behind the write position, as a
+// device and the acquisition thread do: every copied sample is the one written there
+// (under ThreadSanitizer, with the position's release/acquire as the only ordering of the
+// samples written before it).
+TEST(Anneau, LectureConcurrenteDeLEcriture) {
+    auto anneau = std::make_unique<AnneauCapture>();
+    constexpr int32_t n = 20480, retenue = 4000;
+    constexpr int64_t total = 40 * AnneauCapture::Taille;
+    std::atomic<int64_t> lu{0}; // the oldest sample the reader may still copy
+    std::thread ecrivain([&] {
+        std::vector<int16_t> bloc(1234);
+        int64_t position = 0;
+        while (position < total) {
+            // Never lap the reader.
+            while (position + static_cast<int64_t>(bloc.size()) - lu.load() >=
+                   AnneauCapture::Taille)
+                std::this_thread::yield();
+            for (auto& v : bloc)
+                v = static_cast<int16_t>(position++ * 7);
+            anneau->Ecrire(bloc.data(), static_cast<uint32_t>(bloc.size()));
+        }
+    });
+    std::vector<float> sortie(2 * n);
+    int lectures = 0;
+    for (int64_t p = 0; p < total - 2 * n - retenue;) {
+        p = anneau->Position();
+        const int64_t debut = p - retenue - 2 * n;
+        if (debut < 0) continue;
+        lu.store(debut);
+        anneau->CopieTrames(debut, n, 2, sortie.data());
+        for (int32_t j = 0; j < n; ++j)
+            for (int c = 0; c < 2; ++c)
+                ASSERT_EQ(sortie[static_cast<size_t>(c * n + j)],
+                          static_cast<int16_t>((debut + 2 * j + c) * 7));
+        ++lectures;
+    }
+    ecrivain.join();
+    EXPECT_GT(lectures, 0);
 }
 
 TEST(Anneau, RecommenceEtEfface) {
