@@ -8,6 +8,8 @@
 // acquisition thread between two hand-overs while it runs, by the GUI thread otherwise.
 #pragma once
 
+#include "platform/Anneau.h"
+
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -121,6 +123,8 @@ struct TablesEntrees {
     // Index into TableFe of the highest rate each device accepted, -1 when none; one
     // table for both drivers.
     std::array<int32_t, MaxEntrees + 1> MeilleurFe{};
+    // A sound server answered at start-up: the "DirectSound" driver is available.
+    bool DSDisponible = false;
 };
 
 // Engine state: fields of the scope window. The arrays are fixed members; nothing in the
@@ -133,6 +137,15 @@ struct EtatScope {
     std::atomic<int32_t> LargeurClient{1}; // the scope window's client width, set on resize
 
     int32_t StereoActif = 0; // 0 mono, 1 stereo: copy of Stereo when the window opened
+
+    // Capture ring of interleaved frames: the capture backend writes it while the
+    // acquisition thread's Lire copies from it.
+    platform::AnneauCapture TamponCapture;
+    // Frames kept back from the capture position by the ALSA driver.
+    static constexpr int32_t Delai = 4000;
+    // ALSA driver: ring halves filled since the start; sound server: wraps of the read
+    // position within one start. Informational.
+    std::atomic<int32_t> NbTampons{0};
 
     // Per-frame copies and results.
     int32_t MasqueCanaux = 1;
@@ -152,6 +165,9 @@ struct EtatScope {
     float PleineEchelleCopie = 32768.0f;
     float DeplaceXCopie = 0.0f;
     std::atomic<float> FreqRafraich{0.0f};
+    // steady_clock readings (ns) of the previous and the current presented frame.
+    std::atomic<int64_t> CompteurPrec{0};
+    std::atomic<int64_t> CompteurAct{0};
     std::atomic<bool> TraceValide{false};
 
     // Axis calibration (renderer, GUI thread).

@@ -26,6 +26,9 @@ public:
     virtual void Arreter() = 0;
     // Clears Arret, sets EnMarche and starts capture.
     virtual void Demarrer() = 0;
+    // Whether the last Demarrer got the device running (false when it vanished or the
+    // sound server went away); the frames then keep showing the ring's last samples.
+    virtual bool DemarrageReussi() const { return true; }
     // Copies the newest n frames, de-interleaved: channel c, frame j (oldest first) goes
     // to sortie[c * n + j] as a float in 16-bit units; in mono only channel 0 is written.
     // Updates PositionCapture.

@@ -1,0 +1,103 @@
+#include "engine/Entrees.h"
+
+#include "platform/Alsa.h"
+#include "platform/Pulse.h"
+
+#include <algorithm>
+
+namespace engine {
+
+namespace {
+
+// Copies one backend's list into its columns of the tables; returns the device count
+// besides the default one.
+template <class Noms, class Ids, class Fes>
+int32_t Remplit(std::span<const platform::DescriptionEntree> liste, Noms& noms, Ids& ids,
+                Fes& supportes, std::array<int32_t, MaxEntrees + 1>& meilleur) {
+    const size_t n = std::min<size_t>(liste.size(), MaxEntrees + 1);
+    for (size_t i = 0; i < n; ++i) {
+        const platform::DescriptionEntree& e = liste[i];
+        noms[i] = e.Nom;
+        ids[i] = e.Identifiant;
+        meilleur[i] = -1;
+        for (size_t r = 0; r < NbFe; ++r) {
+            supportes[i][r] = e.FeSupportes[r];
+            if (e.FeSupportes[r]) meilleur[i] = static_cast<int32_t>(r);
+        }
+    }
+    return std::max(0, static_cast<int32_t>(n) - 1);
+}
+
+} // namespace
+
+void RemplitTables(TablesEntrees& t, std::span<const platform::DescriptionEntree> wave,
+                   bool dsDisponible, std::span<const platform::DescriptionEntree> ds) {
+    t.MeilleurFe.fill(-1);
+    t.NbEntreesWave =
+        Remplit(wave, t.NomsEntreesWave, t.IdentifiantsWave, t.FeSupportesWave, t.MeilleurFe);
+    t.DSDisponible = dsDisponible;
+    t.NbEntreesDS = 0;
+    if (dsDisponible)
+        t.NbEntreesDS =
+            Remplit(ds, t.NomsEntreesDS, t.IdentifiantsDS, t.FeSupportesDS, t.MeilleurFe);
+}
+
+void EnumereEntrees(TablesEntrees& tables) {
+    const auto wave = platform::EnumereAlsa(TableFe, MaxEntrees);
+    const auto ds = platform::EnumereSourcesSon(TableFe, MaxEntrees);
+    RemplitTables(tables, wave, !ds.empty(), ds);
+}
+
+bool AucuneEntree(const TablesEntrees& t) {
+    return t.NbEntreesWave == 0 && t.NbEntreesDS == 0;
+}
+
+const char* MessageOuverture(int32_t code) {
+    switch (code) {
+    case OuvertureReussie:
+        return nullptr;
+    case EntreeIndisponible:
+        return "L'entrée son est actuellement indisponible !\rSortez du programme qui "
+               "l'utilise et redémarrez Tamburella.";
+    case TamponsImpossibles:
+        return "Impossible de préparer la mémoire tampon pour Wave In !\rRéessayez en "
+               "redémarrant Windows.";
+    case TamponDSImpossible:
+        return "Impossible de créer la mémoire tampon pour Direct Sound !\rRéessayez en "
+               "redémarrant Windows.";
+    default:
+        return "Impossible d'initialiser l'entrée son !";
+    }
+}
+
+ResultatChoix ChoisirPilote(const std::array<PiloteCapture*, 2>& pilotes, ReglagesEntree& entree,
+                            const TablesEntrees& tables, EtatScope& etat) {
+    constexpr auto relache = std::memory_order_relaxed;
+    entree.FeCourante.store(entree.Fe.load(relache), relache);
+    etat.StereoActif = entree.Stereo.load(relache) ? 1 : 0;
+    // Every device once, the default (-1) included.
+    const int32_t nbPeripheriques = std::max(tables.NbEntreesWave, tables.NbEntreesDS);
+    int32_t code = EntreeIndisponible;
+    for (int32_t tour = 0; tour <= nbPeripheriques; ++tour) {
+        for (int essai = 0; essai < 2; ++essai) {
+            const int32_t type = entree.TypeEntree.load(relache) == 0 ? 0 : 1;
+            PiloteCapture* p = pilotes[static_cast<size_t>(type)];
+            code = p->Ouvrir();
+            if (code == OuvertureReussie) return {code, nullptr, p};
+            p->Fermer();
+            entree.TypeEntree.store(1 - type, relache);
+        }
+        // Both drivers failed on this device: the next one, at its best rate.
+        int32_t d = entree.NoEntree.load(relache) + 1;
+        if (d >= nbPeripheriques || d < -1) d = -1;
+        entree.NoEntree.store(d, relache);
+        const int32_t meilleur = tables.MeilleurFe[TablesEntrees::Indice(d)];
+        if (meilleur >= 0) {
+            entree.Fe.store(TableFe[meilleur], relache);
+            entree.FeCourante.store(TableFe[meilleur], relache);
+        }
+    }
+    return {code, MessageOuverture(code), nullptr};
+}
+
+} // namespace engine

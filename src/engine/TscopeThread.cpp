@@ -1,0 +1,154 @@
+#include "engine/TscopeThread.h"
+
+#include "platform/Locale.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace engine {
+
+namespace {
+
+constexpr auto relache = std::memory_order_relaxed;
+
+// One step above idle: the lowest nice level, for this thread only (on Linux a thread's
+// nice value is its own). Refused or not, the loop runs.
+void PrioriteMinimale() {
+    [[maybe_unused]] const int r = setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+}
+
+bool ModeUniversel(const ReglagesAffichage& a) {
+    return !a.SpectreBouton.load(relache) && a.Synchrouniverselle1.load(relache);
+}
+
+} // namespace
+
+int32_t DureeRalenti(bool spectre, int32_t ralenti, int32_t ralentiSpectre) {
+    if (spectre) return ralentiSpectre > 0 ? 1000 >> (std::min(ralentiSpectre, 4) + 3) : 0;
+    return ralenti > 0 ? 1000 >> std::min(ralenti, 7) : 0;
+}
+
+int64_t Compteur() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void MesureRafraich(EtatScope& e, int64_t maintenant) {
+    e.CompteurAct.store(maintenant, relache);
+    const int64_t precedent = e.CompteurPrec.load(relache);
+    if (maintenant != precedent)
+        e.FreqRafraich.store(static_cast<float>(static_cast<double>(FrequenceCompteur) /
+                                                static_cast<double>(maintenant - precedent)),
+                             relache);
+    e.CompteurPrec.store(maintenant, relache);
+}
+
+std::array<char, 32> LegendeFreqRafraich(float hz) {
+    std::array<char, 32> texte{};
+    // Room for " Hz" and the terminating zero.
+    char* fin = texte.data() + texte.size() - 4;
+    auto [p, erreur] = std::to_chars(texte.data(), fin, hz, std::chars_format::fixed, 1);
+    if (erreur != std::errc()) p = texte.data();
+    std::replace(texte.data(), p, '.', platform::SeparateurDecimal());
+    std::memcpy(p, " Hz", 4);
+    return texte;
+}
+
+TscopeThread::TscopeThread(ContexteThread& contexte, PiloteCapture& pilote,
+                           std::unique_ptr<TscopeThread> precedente)
+    : c_(contexte), pilote_(pilote), precedente_(std::move(precedente)),
+      generation_(contexte.Generation.fetch_add(1, relache) + 1) {
+    thread_ = std::thread([this] { Execute(); });
+}
+
+TscopeThread::~TscopeThread() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void TscopeThread::Execute() {
+    PrioriteMinimale();
+    // The previous loop has seen the new generation and ends at its next turn.
+    precedente_.reset();
+    EtatScope& e = c_.Etat;
+    try {
+        Boucle();
+    } catch (...) {
+        pilote_.Arreter();
+        c_.Gui.ErreurCalcul(MessageErreurThread);
+        e.ThreadActive.store(false, relache);
+    }
+    termine_.store(true, std::memory_order_release);
+}
+
+void TscopeThread::Boucle() {
+    EtatScope& e = c_.Etat;
+    if (ModeUniversel(c_.Affichage)) c_.Gui.DesactiveDepF();
+    e.ThreadActive.store(true, relache);
+    e.FinDernierDecl = 0;
+    e.PositionCapture.store(0, relache);
+    e.CompteurPrec.store(Compteur(), relache);
+    while (!e.Arret.load(relache) && c_.Generation.load(relache) == generation_)
+        Trame();
+    ApresBoucle();
+    e.ThreadActive.store(false, relache);
+}
+
+void TscopeThread::Trame() {
+    EtatScope& e = c_.Etat;
+    const ReglagesAffichage& a = c_.Affichage;
+    const ReglagesEntree& r = c_.Entree;
+
+    // Bruts is two arrays of NbBruts back to back: channel c, frame j at [c * n + j].
+    pilote_.Lire(e.Bruts[0].data(), NbBruts);
+    if (r.UtiliseFichierTampon.load(relache))
+        c_.Calculs.EnregistreSignal(r.FichierTampon.Lire(), r.NbEchFichierTampon.load(relache));
+
+    // One consistent set of settings for the whole frame.
+    e.LargeurTrace = std::clamp(e.LargeurClient.load(relache), 1, LargeurMax);
+    e.PleineEchelleCopie = a.PleineEchelle.load(relache);
+    e.DeplaceXCopie = static_cast<float>(a.DeplaceX.load(relache));
+    e.NiveauDeclCopie = a.NiveauDecl.load(relache);
+    if (e.StereoActif == 1) {
+        e.MasqueCanaux = r.Canal.load(relache);
+        e.CanalSyncActif = r.CanalSync.load(relache);
+    } else {
+        e.MasqueCanaux = 1;
+        e.CanalSyncActif = 0;
+    }
+
+    const bool spectre = a.SpectreBouton.load(relache);
+    if (spectre)
+        c_.Calculs.CalculeSpectre(e.LargeurTrace);
+    else
+        c_.Calculs.Extraire(e.LargeurTrace);
+
+    c_.Gui.Dessiner();
+    // No vertical-retrace wait exists on this platform (VSyncDispo stays 0).
+    c_.Gui.Afficher();
+
+    const int32_t ms =
+        DureeRalenti(spectre, a.Ralenti.load(relache), a.RalentiSpectre.load(relache));
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void TscopeThread::ApresBoucle() {
+    EtatScope& e = c_.Etat;
+    c_.Gui.DessinerImage();
+    // The universal mode's last alignment becomes the manual horizontal position.
+    if (ModeUniversel(c_.Affichage)) {
+        const double fraction =
+            static_cast<double>(e.PosDecl.load(relache)) / std::max(e.LargeurTrace, 1);
+        const auto decalage = static_cast<int32_t>(std::lrint(fraction * MaxDepF));
+        c_.Affichage.DecalageT.store(decalage, relache);
+        c_.Gui.ReactiveDepF(decalage);
+    }
+}
+
+} // namespace engine

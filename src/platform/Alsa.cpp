@@ -1,0 +1,258 @@
+#include "platform/Alsa.h"
+
+#include <alsa/asoundlib.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+
+bool EstEntreeAlsa(std::string_view nom) {
+    if (nom == "pulse" || nom == "pipewire") return true;
+    // Per-card devices: the card's own route ("sysdefault") and its raw devices ("hw").
+    for (std::string_view prefixe : {"sysdefault:", "hw:"})
+        if (nom.substr(0, prefixe.size()) == prefixe && nom.size() > prefixe.size()) return true;
+    return false;
+}
+
+namespace {
+
+// alsa-lib prints its errors on stderr; the program reports failures by codes instead.
+void ErreurAlsaSilencieuse(const char*, int, const char*, int, const char*, ...) {}
+void FaitTaireAlsa() {
+    snd_lib_error_set_handler(ErreurAlsaSilencieuse);
+}
+
+std::string Texte(const char* c) {
+    return c ? std::string(c) : std::string();
+}
+
+// The hint's description on one line.
+std::string NomLisible(const char* description, const std::string& nom) {
+    std::string texte = description ? description : nom;
+    std::replace(texte.begin(), texte.end(), '\n', ',');
+    std::string resultat;
+    for (char c : texte) {
+        resultat += c;
+        if (c == ',') resultat += ' ';
+    }
+    return resultat;
+}
+
+std::array<bool, NbFeSondes> SondeFe(const std::string& pcm, std::span<const int32_t> fes) {
+    std::array<bool, NbFeSondes> acceptes{};
+    snd_pcm_t* p = nullptr;
+    if (snd_pcm_open(&p, pcm.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0)
+        return acceptes;
+    snd_pcm_hw_params_t* hw = nullptr;
+    if (snd_pcm_hw_params_malloc(&hw) == 0) {
+        if (snd_pcm_hw_params_any(p, hw) >= 0 &&
+            snd_pcm_hw_params_set_access(p, hw, SND_PCM_ACCESS_RW_INTERLEAVED) == 0 &&
+            snd_pcm_hw_params_set_format(p, hw, SND_PCM_FORMAT_S16_LE) == 0 &&
+            snd_pcm_hw_params_set_channels(p, hw, 2) == 0) {
+            for (size_t r = 0; r < fes.size() && r < acceptes.size(); ++r)
+                acceptes[r] =
+                    snd_pcm_hw_params_test_rate(p, hw, static_cast<unsigned>(fes[r]), 0) == 0;
+        }
+        snd_pcm_hw_params_free(hw);
+    }
+    snd_pcm_close(p);
+    return acceptes;
+}
+
+} // namespace
+
+std::vector<DescriptionEntree> EnumereAlsa(std::span<const int32_t> fes, int maximum) {
+    FaitTaireAlsa();
+    std::vector<DescriptionEntree> entrees;
+    entrees.push_back({"", "Entrée par défaut", SondeFe("default", fes)});
+    void** indications = nullptr;
+    if (snd_device_name_hint(-1, "pcm", &indications) < 0) return entrees;
+    for (void** h = indications; *h && static_cast<int>(entrees.size()) <= maximum; ++h) {
+        char* nom = snd_device_name_get_hint(*h, "NAME");
+        char* description = snd_device_name_get_hint(*h, "DESC");
+        char* sens = snd_device_name_get_hint(*h, "IOID");
+        const std::string n = Texte(nom);
+        const bool capture = !sens || std::string_view(sens) == "Input";
+        const bool deja =
+            std::any_of(entrees.begin(), entrees.end(),
+                        [&](const DescriptionEntree& e) { return e.Identifiant == n; });
+        if (capture && !deja && EstEntreeAlsa(n))
+            entrees.push_back({n, NomLisible(description, n), SondeFe(n, fes)});
+        free(nom);
+        free(description);
+        free(sens);
+    }
+    snd_device_name_free_hint(indications);
+    return entrees;
+}
+
+namespace {
+
+// The stream: a thread of ours waits on the device and copies each block into the ring.
+class FluxAlsa final : public FluxCapture {
+public:
+    FluxAlsa() = default;
+    ~FluxAlsa() override { Fermer(); }
+
+    ResultatOuverture Ouvrir(const std::string& identifiant, int32_t fe, int32_t canaux,
+                             AnneauCapture& anneau) override {
+        std::lock_guard verrou(controle_);
+        FermeSansVerrou();
+        FaitTaireAlsa();
+        const std::string nom = identifiant.empty() ? "default" : identifiant;
+        if (snd_pcm_open(&pcm_, nom.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
+            pcm_ = nullptr;
+            return ResultatOuverture::Indisponible;
+        }
+        const ResultatOuverture r = Regle(fe, canaux);
+        if (r != ResultatOuverture::Reussie) {
+            FermeSansVerrou();
+            return r;
+        }
+        anneau_ = &anneau;
+        canaux_ = canaux;
+        return ResultatOuverture::Reussie;
+    }
+
+    bool Demarrer() override {
+        std::lock_guard verrou(controle_);
+        if (!pcm_) return false;
+        ArreteLecteur();
+        snd_pcm_drop(pcm_);
+        anneau_->Recommence();
+        if (snd_pcm_prepare(pcm_) < 0 || snd_pcm_start(pcm_) < 0) return false;
+        fin_.store(false, std::memory_order_relaxed);
+        lecteur_ = std::thread([this] { Lit(); });
+        return true;
+    }
+
+    void Arreter() override {
+        std::lock_guard verrou(controle_);
+        ArreteLecteur();
+        if (pcm_) snd_pcm_drop(pcm_);
+    }
+
+    void Fermer() override {
+        std::lock_guard verrou(controle_);
+        FermeSansVerrou();
+    }
+
+private:
+    ResultatOuverture Regle(int32_t fe, int32_t canaux) {
+        snd_pcm_hw_params_t* hw = nullptr;
+        if (snd_pcm_hw_params_malloc(&hw) < 0) return ResultatOuverture::TamponImpossible;
+        ResultatOuverture r = ResultatOuverture::Reussie;
+        if (snd_pcm_hw_params_any(pcm_, hw) < 0 ||
+            snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
+            snd_pcm_hw_params_set_format(pcm_, hw, SND_PCM_FORMAT_S16_LE) < 0 ||
+            snd_pcm_hw_params_set_channels(pcm_, hw, static_cast<unsigned>(canaux)) < 0 ||
+            snd_pcm_hw_params_set_rate(pcm_, hw, static_cast<unsigned>(fe), 0) < 0) {
+            r = ResultatOuverture::FormatRefuse;
+        } else {
+            // Small blocks keep the ring's position close to the device's.
+            unsigned tampon = 100000, periode = 10000;
+            snd_pcm_hw_params_set_buffer_time_near(pcm_, hw, &tampon, nullptr);
+            snd_pcm_hw_params_set_period_time_near(pcm_, hw, &periode, nullptr);
+            if (snd_pcm_hw_params(pcm_, hw) < 0 ||
+                snd_pcm_hw_params_get_period_size(hw, &trames_, nullptr) < 0 || trames_ == 0)
+                r = ResultatOuverture::TamponImpossible;
+        }
+        snd_pcm_hw_params_free(hw);
+        if (r != ResultatOuverture::Reussie) return r;
+
+        bloc_.assign(trames_ * static_cast<size_t>(canaux), 0);
+        const int n = snd_pcm_poll_descriptors_count(pcm_);
+        reveil_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (n <= 0 || reveil_ < 0) return ResultatOuverture::TamponImpossible;
+        attentes_.assign(static_cast<size_t>(n) + 1, pollfd{});
+        if (snd_pcm_poll_descriptors(pcm_, attentes_.data(), static_cast<unsigned>(n)) != n)
+            return ResultatOuverture::TamponImpossible;
+        attentes_[static_cast<size_t>(n)] = {reveil_, POLLIN, 0};
+        return ResultatOuverture::Reussie;
+    }
+
+    // Capture thread: waits for data or for the stop signal. When the device fails for
+    // good (unplugged, server gone) the thread ends and the ring keeps its last samples.
+    void Lit() {
+        const auto n = static_cast<unsigned>(attentes_.size() - 1);
+        while (!fin_.load(std::memory_order_relaxed)) {
+            if (poll(attentes_.data(), attentes_.size(), 200) < 0 && errno != EINTR) return;
+            if (fin_.load(std::memory_order_relaxed)) return;
+            unsigned short evenements = 0;
+            if (snd_pcm_poll_descriptors_revents(pcm_, attentes_.data(), n, &evenements) < 0)
+                return;
+            if (!(evenements & (POLLIN | POLLERR))) continue;
+            const int resultat = LitDisponible();
+            if (resultat < 0) return;
+            // Woken without data: do not spin on a device that keeps signalling.
+            if (resultat == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    // Frames read, or -1 when the device cannot go on.
+    int LitDisponible() {
+        int total = 0;
+        for (;;) {
+            const snd_pcm_sframes_t r = snd_pcm_readi(pcm_, bloc_.data(), trames_);
+            if (r > 0) {
+                anneau_->Ecrire(bloc_.data(),
+                                static_cast<uint32_t>(r) * static_cast<uint32_t>(canaux_));
+                total += static_cast<int>(r);
+                continue;
+            }
+            if (r == -EAGAIN || r == 0) return total;
+            // Overrun or suspend: restart the device and carry on.
+            if (snd_pcm_recover(pcm_, static_cast<int>(r), 1) < 0) return -1;
+            if (snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING && snd_pcm_start(pcm_) < 0) return -1;
+            return total;
+        }
+    }
+
+    void ArreteLecteur() {
+        if (!lecteur_.joinable()) return;
+        fin_.store(true, std::memory_order_relaxed);
+        const uint64_t un = 1;
+        [[maybe_unused]] const ssize_t e = write(reveil_, &un, sizeof un);
+        lecteur_.join();
+        uint64_t vide;
+        [[maybe_unused]] const ssize_t l = read(reveil_, &vide, sizeof vide);
+    }
+
+    void FermeSansVerrou() {
+        ArreteLecteur();
+        if (pcm_) snd_pcm_close(pcm_);
+        pcm_ = nullptr;
+        if (reveil_ >= 0) close(reveil_);
+        reveil_ = -1;
+        anneau_ = nullptr;
+        attentes_.clear();
+    }
+
+    std::mutex controle_; // serialises the operations (the GUI thread and the acquisition
+                          // thread's Arreter)
+    snd_pcm_t* pcm_ = nullptr;
+    AnneauCapture* anneau_ = nullptr;
+    int32_t canaux_ = 1;
+    snd_pcm_uframes_t trames_ = 0; // frames per block
+    std::vector<int16_t> bloc_;
+    std::vector<pollfd> attentes_; // the device's descriptors, then the stop signal
+    int reveil_ = -1;
+    std::atomic<bool> fin_{false};
+    std::thread lecteur_;
+};
+
+} // namespace
+
+std::unique_ptr<FluxCapture> CreeFluxAlsa() {
+    return std::make_unique<FluxAlsa>();
+}
+
+} // namespace platform
