@@ -2,6 +2,7 @@
 
 #include "platform/Fichiers.h"
 #include "platform/Locale.h"
+#include "platform/Texte.h"
 
 #include <sndfile.h>
 
@@ -19,6 +20,8 @@
 
 namespace panel {
 namespace {
+
+using platform::SansBlancs;
 
 // Longest text line: "-2147483648 ; -2147483648" and its CR LF.
 constexpr size_t LongueurMaxLigneEcrite = 27;
@@ -141,15 +144,6 @@ private:
     bool erreur_ = false;
     std::string ligne_;
 };
-
-std::string_view SansBlancs(std::string_view texte) {
-    const auto blanc = [](char c) { return c == ' ' || c == '\t'; };
-    while (!texte.empty() && blanc(texte.front()))
-        texte.remove_prefix(1);
-    while (!texte.empty() && blanc(texte.back()))
-        texte.remove_suffix(1);
-    return texte;
-}
 
 // A real number: [sign] digits [separator digits] [e [sign] digits], at least one digit
 // before the exponent, blanks around it. The separator is the locale's or a point.

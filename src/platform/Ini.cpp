@@ -1,6 +1,7 @@
 #include "platform/Ini.h"
 
 #include "platform/Fichiers.h"
+#include "platform/Texte.h"
 #include "platform/Windows1252.h"
 
 #include <algorithm>
@@ -16,15 +17,6 @@ namespace {
 
 // A settings file is a few kilobytes; anything past this is not one of ours.
 constexpr off_t TailleMaxFichier = 16 << 20;
-
-std::string_view SansBlancs(std::string_view texte) {
-    const auto blanc = [](char c) { return c == ' ' || c == '\t'; };
-    while (!texte.empty() && blanc(texte.front()))
-        texte.remove_prefix(1);
-    while (!texte.empty() && blanc(texte.back()))
-        texte.remove_suffix(1);
-    return texte;
-}
 
 bool EstAscii(std::string_view texte) {
     for (const char c : texte)

@@ -1,6 +1,8 @@
 #include "panel/Mesures.h"
 #include "platform/Locale.h"
 
+#include "SeparateurImpose.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,17 +12,7 @@ namespace {
 using panel::EntreesMesures;
 using panel::LegendesMesures;
 
-// Expectations are written with a comma; each case runs under both separators.
-class Mesures : public ::testing::TestWithParam<char> {
-protected:
-    void SetUp() override { platform::ImposeSeparateurDecimal(GetParam()); }
-    void TearDown() override { platform::ImposeSeparateurDecimal('\0'); }
-    static std::string Attendu(std::string texte) {
-        for (char& c : texte)
-            if (c == ',') c = GetParam();
-        return texte;
-    }
-};
+using Mesures = SeparateurImpose;
 
 // 44100 Hz, EchelleT = 0, a 300-pixel-high window at full scale 32768.
 EntreesMesures Signal() {

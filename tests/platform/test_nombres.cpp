@@ -1,6 +1,8 @@
 #include "platform/Locale.h"
 #include "platform/Nombres.h"
 
+#include "SeparateurImpose.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,17 +15,7 @@ using platform::ExposantDecimal;
 using platform::FormatFixe;
 using platform::FormatGeneral;
 
-// Expectations are written with a comma; each case runs under both separators.
-class Nombres : public ::testing::TestWithParam<char> {
-protected:
-    void SetUp() override { platform::ImposeSeparateurDecimal(GetParam()); }
-    void TearDown() override { platform::ImposeSeparateurDecimal('\0'); }
-    static std::string Attendu(std::string texte) {
-        for (char& c : texte)
-            if (c == ',') c = GetParam();
-        return texte;
-    }
-};
+using Nombres = SeparateurImpose;
 
 TEST(ExposantDecimal, PuissancesExactesSurLeurDecade) {
     struct Cas {
