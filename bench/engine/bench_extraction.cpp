@@ -4,7 +4,7 @@
 // "Universelle".
 
 #include "engine/Extraction.h"
-#include "engine/Spectre.h"
+#include "engine/Frequentiel.h"
 
 #include "dsp/Fft.h"
 

@@ -2,7 +2,7 @@
 // and refreshes; run under ThreadSanitizer, any overlap is a reported race.
 
 #include "engine/Extraction.h"
-#include "engine/Spectre.h"
+#include "engine/Frequentiel.h"
 
 #include "Banc.h"
 #include "dsp/Fft.h"

@@ -1,4 +1,4 @@
-#include "engine/Spectre.h"
+#include "engine/Frequentiel.h"
 
 #include "Banc.h"
 #include "dsp/Fft.h"
