@@ -76,15 +76,25 @@ public:
     void Ecrire(std::string valeur) {
         std::lock_guard verrou(mutex_);
         texte_ = std::move(valeur);
+        version_.fetch_add(1, std::memory_order_release);
     }
     std::string Lire() const {
         std::lock_guard verrou(mutex_);
         return texte_;
     }
+    // Brings a reader's copy up to date; copies (and may allocate) only after a change,
+    // so a reader calling it on every frame costs one atomic load.
+    void Actualise(std::string& copie, uint64_t& version) const {
+        if (version_.load(std::memory_order_acquire) == version) return;
+        std::lock_guard verrou(mutex_);
+        copie = texte_;
+        version = version_.load(std::memory_order_relaxed);
+    }
 
 private:
     mutable std::mutex mutex_;
     std::string texte_;
+    std::atomic<uint64_t> version_{1};
 };
 
 // Input settings: loaded from the settings file before the scope window opens, changed by

@@ -107,8 +107,10 @@ void TscopeThread::Trame() {
 
     // Bruts is two arrays of NbBruts back to back: channel c, frame j at [c * n + j].
     pilote_.Lire(e.Bruts[0].data(), NbBruts);
-    if (r.UtiliseFichierTampon.load(relache))
-        c_.Calculs.EnregistreSignal(r.FichierTampon.Lire(), r.NbEchFichierTampon.load(relache));
+    if (r.UtiliseFichierTampon.load(relache)) {
+        r.FichierTampon.Actualise(fichierTampon_, versionFichierTampon_);
+        c_.Calculs.EnregistreSignal(fichierTampon_, r.NbEchFichierTampon.load(relache));
+    }
 
     // One consistent set of settings for the whole frame.
     e.LargeurTrace = std::clamp(e.LargeurClient.load(relache), 1, LargeurMax);

@@ -101,6 +101,9 @@ private:
     PiloteCapture& pilote_;
     std::unique_ptr<TscopeThread> precedente_;
     const uint32_t generation_;
+    // This thread's copy of the buffer-file name (refreshed only when it changes).
+    std::string fichierTampon_;
+    uint64_t versionFichierTampon_ = 0;
     std::atomic<bool> termine_{false};
     std::thread thread_;
 };
