@@ -51,7 +51,8 @@ void BM_CalculeSignal(benchmark::State& etat, ModeSignal mode) {
     if (g->Synth.NbEchantillons != 8192) etat.SkipWithError("not 8192 frames");
     etat.SetItemsProcessed(etat.iterations() * g->Synth.NbEchantillons);
 }
-BENCHMARK_CAPTURE(BM_CalculeSignal, formule, ModeSignal::Utilisateur)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_CalculeSignal, formule, ModeSignal::Utilisateur)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_CalculeSignal, sinus, ModeSignal::Predefini)->Unit(benchmark::kMicrosecond);
 
 // 20 Hz to 20000 Hz over 10 s at 44100 Hz, block 50 (near the end, large phases).
