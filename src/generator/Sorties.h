@@ -55,7 +55,8 @@ std::string IdentifiantSortie(const TablesSorties& tables, int32_t d);
 // A playback stream of the backend the tables were filled from.
 std::unique_ptr<platform::FluxLecture> CreeFluxSortie(const TablesSorties& tables);
 
-// What the settings' output checks compare with.
+// What the settings' output checks compare with; `tables` must outlive it (its format
+// query refers to them).
 panel::ContexteSortie ContexteSortiePour(const TablesSorties& tables);
 
 } // namespace generator
