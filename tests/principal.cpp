@@ -21,9 +21,11 @@ const char* __lsan_default_suppressions() {
     return "leak:libfontconfig\nleak:libdbus\n";
 }
 // Races inside uninstrumented system libraries, if any, are listed here. libpulse hands
-// its own mutexes between threads through atomics that ThreadSanitizer cannot see.
+// its own mutexes between threads through atomics that ThreadSanitizer cannot see, and
+// likewise the packet memory it recycles across connections (two streams in one process).
 const char* __tsan_default_suppressions() {
-    return "race:pa_mutex_lock\n";
+    return "race:pa_mutex_lock\nrace:pa_iochannel_read_with_ancil_data\nrace:pa_srbchannel_read\n"
+           "race:pa_packet_\nrace:pa_tagstruct_\n";
 }
 }
 

@@ -26,9 +26,14 @@ namespace {
 
 // alsa-lib prints its errors on stderr; the program reports failures by codes instead.
 void ErreurAlsaSilencieuse(const char*, int, const char*, int, const char*, ...) {}
+
+} // namespace
+
 void FaitTaireAlsa() {
     snd_lib_error_set_handler(ErreurAlsaSilencieuse);
 }
+
+namespace {
 
 std::string Texte(const char* c) {
     return c ? std::string(c) : std::string();
@@ -46,20 +51,24 @@ std::string NomLisible(const char* description, const std::string& nom) {
     return resultat;
 }
 
-std::array<bool, NbFeSondes> SondeFe(const std::string& pcm, std::span<const int32_t> fes) {
+} // namespace
+
+std::array<bool, NbFeSondes> SondeFeAlsa(const std::string& pcm, bool lecture, unsigned canaux,
+                                         std::span<const int32_t> fes) {
     std::array<bool, NbFeSondes> acceptes{};
     snd_pcm_t* p = nullptr;
-    if (snd_pcm_open(&p, pcm.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0)
+    if (snd_pcm_open(&p, pcm.c_str(), lecture ? SND_PCM_STREAM_PLAYBACK : SND_PCM_STREAM_CAPTURE,
+                     SND_PCM_NONBLOCK) < 0)
         return acceptes;
     snd_pcm_hw_params_t* hw = nullptr;
     if (snd_pcm_hw_params_malloc(&hw) == 0) {
         if (snd_pcm_hw_params_any(p, hw) >= 0 &&
             snd_pcm_hw_params_set_access(p, hw, SND_PCM_ACCESS_RW_INTERLEAVED) == 0 &&
             snd_pcm_hw_params_set_format(p, hw, SND_PCM_FORMAT_S16_LE) == 0 &&
-            snd_pcm_hw_params_set_channels(p, hw, 2) == 0) {
+            snd_pcm_hw_params_set_channels(p, hw, canaux) == 0) {
             for (size_t r = 0; r < fes.size() && r < acceptes.size(); ++r)
-                acceptes[r] =
-                    snd_pcm_hw_params_test_rate(p, hw, static_cast<unsigned>(fes[r]), 0) == 0;
+                acceptes[r] = fes[r] > 0 && snd_pcm_hw_params_test_rate(
+                                                p, hw, static_cast<unsigned>(fes[r]), 0) == 0;
         }
         snd_pcm_hw_params_free(hw);
     }
@@ -67,31 +76,36 @@ std::array<bool, NbFeSondes> SondeFe(const std::string& pcm, std::span<const int
     return acceptes;
 }
 
-} // namespace
-
-std::vector<DescriptionEntree> EnumereAlsa(std::span<const int32_t> fes, int maximum) {
+std::vector<DescriptionEntree> ListeAlsa(bool lecture, unsigned canaux,
+                                         const std::string& nomDefaut, std::span<const int32_t> fes,
+                                         int maximum) {
     FaitTaireAlsa();
-    std::vector<DescriptionEntree> entrees;
-    entrees.push_back({"", "Entrée par défaut", SondeFe("default", fes)});
+    std::vector<DescriptionEntree> liste;
+    liste.push_back({"", nomDefaut, SondeFeAlsa("default", lecture, canaux, fes)});
     void** indications = nullptr;
-    if (snd_device_name_hint(-1, "pcm", &indications) < 0) return entrees;
-    for (void** h = indications; *h && static_cast<int>(entrees.size()) <= maximum; ++h) {
+    if (snd_device_name_hint(-1, "pcm", &indications) < 0) return liste;
+    const std::string_view voulu = lecture ? "Output" : "Input";
+    for (void** h = indications; *h && static_cast<int>(liste.size()) <= maximum; ++h) {
         char* nom = snd_device_name_get_hint(*h, "NAME");
         char* description = snd_device_name_get_hint(*h, "DESC");
         char* sens = snd_device_name_get_hint(*h, "IOID");
         const std::string n = Texte(nom);
-        const bool capture = !sens || std::string_view(sens) == "Input";
-        const bool deja =
-            std::any_of(entrees.begin(), entrees.end(),
-                        [&](const DescriptionEntree& e) { return e.Identifiant == n; });
-        if (capture && !deja && EstEntreeAlsa(n))
-            entrees.push_back({n, NomLisible(description, n), SondeFe(n, fes)});
+        const bool direction = !sens || std::string_view(sens) == voulu;
+        const bool deja = std::any_of(liste.begin(), liste.end(), [&](const DescriptionEntree& e) {
+            return e.Identifiant == n;
+        });
+        if (direction && !deja && EstEntreeAlsa(n))
+            liste.push_back({n, NomLisible(description, n), SondeFeAlsa(n, lecture, canaux, fes)});
         free(nom);
         free(description);
         free(sens);
     }
     snd_device_name_free_hint(indications);
-    return entrees;
+    return liste;
+}
+
+std::vector<DescriptionEntree> EnumereAlsa(std::span<const int32_t> fes, int maximum) {
+    return ListeAlsa(false, 2, "Entrée par défaut", fes, maximum);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,5 +22,17 @@ bool EstEntreeAlsa(std::string_view nom);
 std::vector<DescriptionEntree> EnumereAlsa(std::span<const int32_t> fes, int maximum);
 
 std::unique_ptr<FluxCapture> CreeFluxAlsa();
+
+// For the backends. Keeps alsa-lib from printing its errors (we report codes).
+void FaitTaireAlsa();
+// Which of the rates `fes` the PCM `pcm` takes for 16-bit interleaved frames of `canaux`
+// channels, for playback (`lecture`) or capture; none when it cannot be opened.
+std::array<bool, NbFeSondes> SondeFeAlsa(const std::string& pcm, bool lecture, unsigned canaux,
+                                         std::span<const int32_t> fes);
+// The devices of one direction a user would pick: "default" first (identifier "", named
+// `nomDefaut`), then at most `maximum` others, each probed at the rates `fes`.
+std::vector<DescriptionEntree> ListeAlsa(bool lecture, unsigned canaux,
+                                         const std::string& nomDefaut, std::span<const int32_t> fes,
+                                         int maximum);
 
 } // namespace platform

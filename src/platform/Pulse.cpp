@@ -190,27 +190,37 @@ bool ServeurSonDisponible() {
     return c.Connecter();
 }
 
-std::vector<DescriptionEntree> EnumereSourcesSon(std::span<const int32_t> fes, int maximum) {
-    ConnexionSon c;
-    if (!c.Connecter()) return {};
+std::array<bool, NbFeSondes> FeAcceptesSon(std::span<const int32_t> fes, uint8_t canaux) {
     std::array<bool, NbFeSondes> acceptes{};
     for (size_t r = 0; r < fes.size() && r < acceptes.size(); ++r) {
-        const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<uint32_t>(fes[r]), 2};
-        acceptes[r] = pa_sample_spec_valid(&format) != 0;
+        const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<uint32_t>(fes[r]), canaux};
+        acceptes[r] = fes[r] > 0 && pa_sample_spec_valid(&format) != 0;
     }
-    const std::vector<ConnexionSon::Appareil> sources = c.Sources();
-    const std::string defaut = c.SourceParDefaut();
-    std::string nomDefaut = "Entrée par défaut";
-    for (const auto& s : sources)
-        if (s.Nom == defaut) nomDefaut += " (" + s.Description + ")";
+    return acceptes;
+}
 
-    std::vector<DescriptionEntree> entrees;
-    entrees.push_back({"", nomDefaut, acceptes});
-    for (const auto& s : sources) {
-        if (static_cast<int>(entrees.size()) > maximum) break;
-        entrees.push_back({s.Nom, s.Description.empty() ? s.Nom : s.Description, acceptes});
+std::vector<DescriptionEntree> ListeAppareilsSon(bool sorties, std::string nomDefaut,
+                                                 std::span<const int32_t> fes, uint8_t canaux,
+                                                 int maximum) {
+    ConnexionSon c;
+    if (!c.Connecter()) return {};
+    const std::array<bool, NbFeSondes> acceptes = FeAcceptesSon(fes, canaux);
+    const std::vector<ConnexionSon::Appareil> appareils = sorties ? c.Sorties() : c.Sources();
+    const std::string defaut = sorties ? c.SortieParDefaut() : c.SourceParDefaut();
+    for (const auto& a : appareils)
+        if (a.Nom == defaut) nomDefaut += " (" + a.Description + ")";
+
+    std::vector<DescriptionEntree> liste;
+    liste.push_back({"", nomDefaut, acceptes});
+    for (const auto& a : appareils) {
+        if (static_cast<int>(liste.size()) > maximum) break;
+        liste.push_back({a.Nom, a.Description.empty() ? a.Nom : a.Description, acceptes});
     }
-    return entrees;
+    return liste;
+}
+
+std::vector<DescriptionEntree> EnumereSourcesSon(std::span<const int32_t> fes, int maximum) {
+    return ListeAppareilsSon(false, "Entrée par défaut", fes, 2, maximum);
 }
 
 // ---------------------------------------------------------------------------------------

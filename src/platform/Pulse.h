@@ -106,4 +106,12 @@ std::vector<DescriptionEntree> EnumereSourcesSon(std::span<const int32_t> fes, i
 
 std::unique_ptr<FluxCapture> CreeFluxSon();
 
+// For the backends: which of the rates `fes` the server takes for 16-bit samples of
+// `canaux` channels, and its sources or sinks listed as the inputs are (the default one
+// first, named `nomDefaut` and the default's description).
+std::array<bool, NbFeSondes> FeAcceptesSon(std::span<const int32_t> fes, uint8_t canaux);
+std::vector<DescriptionEntree> ListeAppareilsSon(bool sorties, std::string nomDefaut,
+                                                 std::span<const int32_t> fes, uint8_t canaux,
+                                                 int maximum);
+
 } // namespace platform

@@ -1,0 +1,287 @@
+// Playback over ALSA, for machines without a sound server: a thread of ours takes one
+// period at a time from the queue of buffers and writes it to the device.
+//
+// The device buffer is about 60 ms, in periods of about 10 ms, so a looping buffer
+// rewritten in place is heard within about 70 ms. Every call on the device is made by the
+// writer thread, or by the owner's thread while the writer is stopped.
+#include "platform/Alsa.h"
+#include "platform/FileLecture.h"
+#include "platform/Lecture.h"
+
+#include <alsa/asoundlib.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+std::vector<DescriptionSortie> EnumereSortiesAlsa(std::span<const int32_t> fes, int maximum) {
+    return ListeAlsa(true, 1, "Sortie par défaut", fes, maximum);
+}
+
+bool AccepteFeAlsa(const std::string& identifiant, int32_t fe) {
+    FaitTaireAlsa();
+    const int32_t fes[1] = {fe};
+    return SondeFeAlsa(identifiant.empty() ? "default" : identifiant, true, 1, fes)[0];
+}
+
+namespace {
+
+class FluxLectureAlsa final : public FluxLecture {
+public:
+    ~FluxLectureAlsa() override { Fermer(); }
+
+    ResultatOuverture Ouvrir(const std::string& identifiant, int32_t fe, int32_t canaux,
+                             NotificationLecture* notification) override {
+        Fermer();
+        FaitTaireAlsa();
+        if (fe <= 0 || canaux <= 0) return ResultatOuverture::FormatRefuse;
+        const std::string nom = identifiant.empty() ? "default" : identifiant;
+        if (snd_pcm_open(&pcm_, nom.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+            pcm_ = nullptr;
+            return ResultatOuverture::Indisponible;
+        }
+        tailleTrame_ = 2 * static_cast<size_t>(canaux);
+        const ResultatOuverture r = Regle(fe, canaux);
+        if (r != ResultatOuverture::Reussie) {
+            Fermer();
+            return r;
+        }
+        notification_ = notification;
+        echec_.store(false, std::memory_order_relaxed);
+        LanceEcrivain();
+        return ResultatOuverture::Reussie;
+    }
+
+    CodeLecture Preparer(TamponLecture& tampon) override {
+        if (!pcm_) return PoigneeInvalide;
+        if (const CodeLecture c = VerifieTampon(tampon)) return c;
+        tampon.Prepare = true;
+        return LectureReussie;
+    }
+
+    void Depreparer(TamponLecture& tampon) override {
+        if (!tampon.EnFile) tampon.Prepare = false;
+    }
+
+    CodeLecture Ecrire(TamponLecture& tampon) override {
+        CodeLecture c;
+        {
+            // Recursive: a notification, run by the writer with the lock held, may queue.
+            std::lock_guard verrou(file_mutex_);
+            if (!pcm_) return PoigneeInvalide;
+            if (echec_.load(std::memory_order_relaxed)) return ErreurLecture;
+            c = file_.Ajoute(tampon);
+        }
+        if (c == LectureReussie) Reveille();
+        return c;
+    }
+
+    void Reinitialiser() override {
+        if (!pcm_) return;
+        ArreteEcrivain();
+        {
+            std::lock_guard verrou(file_mutex_);
+            file_.Vide();
+        }
+        snd_pcm_drop(pcm_);
+        snd_pcm_prepare(pcm_);
+        ecrites_.store(0, std::memory_order_relaxed);
+        delai_.store(0, std::memory_order_relaxed);
+        vues_ = 0;
+        enPause_ = false;
+        LanceEcrivain();
+    }
+
+    void Pause() override {
+        if (!pcm_ || enPause_) return;
+        ArreteEcrivain();
+        // Devices that cannot pause play out their buffer (about 60 ms) instead.
+        pauseMaterielle_ = snd_pcm_pause(pcm_, 1) == 0;
+        enPause_ = true;
+    }
+
+    void Reprendre() override {
+        if (!pcm_ || !enPause_) return;
+        if (pauseMaterielle_) snd_pcm_pause(pcm_, 0);
+        enPause_ = false;
+        LanceEcrivain();
+    }
+
+    int64_t Position() override {
+        const int64_t ecrites = ecrites_.load(std::memory_order_relaxed);
+        const int64_t delai = delai_.load(std::memory_order_relaxed);
+        vues_ = std::clamp(ecrites - delai, std::min(vues_, ecrites), ecrites);
+        return vues_;
+    }
+
+    void Fermer() override {
+        ArreteEcrivain();
+        {
+            std::lock_guard verrou(file_mutex_);
+            file_.Vide();
+            if (pcm_) snd_pcm_close(pcm_);
+            pcm_ = nullptr;
+        }
+        if (reveil_ >= 0) close(reveil_);
+        reveil_ = -1;
+        attentes_.clear();
+        notification_ = nullptr;
+        ecrites_.store(0, std::memory_order_relaxed);
+        delai_.store(0, std::memory_order_relaxed);
+        vues_ = 0;
+        enPause_ = false;
+    }
+
+private:
+    ResultatOuverture Regle(int32_t fe, int32_t canaux) {
+        snd_pcm_hw_params_t* hw = nullptr;
+        if (snd_pcm_hw_params_malloc(&hw) < 0) return ResultatOuverture::TamponImpossible;
+        ResultatOuverture r = ResultatOuverture::Reussie;
+        if (snd_pcm_hw_params_any(pcm_, hw) < 0 ||
+            snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
+            snd_pcm_hw_params_set_format(pcm_, hw, SND_PCM_FORMAT_S16_LE) < 0 ||
+            snd_pcm_hw_params_set_channels(pcm_, hw, static_cast<unsigned>(canaux)) < 0 ||
+            snd_pcm_hw_params_set_rate(pcm_, hw, static_cast<unsigned>(fe), 0) < 0) {
+            r = ResultatOuverture::FormatRefuse;
+        } else {
+            unsigned tampon = 60000, periode = 10000;
+            snd_pcm_hw_params_set_buffer_time_near(pcm_, hw, &tampon, nullptr);
+            snd_pcm_hw_params_set_period_time_near(pcm_, hw, &periode, nullptr);
+            if (snd_pcm_hw_params(pcm_, hw) < 0 ||
+                snd_pcm_hw_params_get_period_size(hw, &trames_, nullptr) < 0 || trames_ == 0)
+                r = ResultatOuverture::TamponImpossible;
+        }
+        snd_pcm_hw_params_free(hw);
+        if (r != ResultatOuverture::Reussie) return r;
+
+        // Playback starts with the first period written.
+        snd_pcm_sw_params_t* sw = nullptr;
+        if (snd_pcm_sw_params_malloc(&sw) < 0) return ResultatOuverture::TamponImpossible;
+        if (snd_pcm_sw_params_current(pcm_, sw) < 0 ||
+            snd_pcm_sw_params_set_start_threshold(pcm_, sw, trames_) < 0 ||
+            snd_pcm_sw_params_set_avail_min(pcm_, sw, trames_) < 0 ||
+            snd_pcm_sw_params(pcm_, sw) < 0)
+            r = ResultatOuverture::TamponImpossible;
+        snd_pcm_sw_params_free(sw);
+        if (r != ResultatOuverture::Reussie) return r;
+
+        bloc_.assign(trames_ * static_cast<size_t>(canaux), 0);
+        const int n = snd_pcm_poll_descriptors_count(pcm_);
+        reveil_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (n <= 0 || reveil_ < 0) return ResultatOuverture::TamponImpossible;
+        attentes_.assign(static_cast<size_t>(n) + 1, pollfd{});
+        if (snd_pcm_poll_descriptors(pcm_, attentes_.data(), static_cast<unsigned>(n)) != n)
+            return ResultatOuverture::TamponImpossible;
+        attentes_[static_cast<size_t>(n)] = {reveil_, POLLIN, 0};
+        return ResultatOuverture::Reussie;
+    }
+
+    void LanceEcrivain() {
+        fin_.store(false, std::memory_order_relaxed);
+        ecrivain_ = std::thread([this] { Ecrit(); });
+    }
+
+    void ArreteEcrivain() {
+        if (!ecrivain_.joinable()) return;
+        fin_.store(true, std::memory_order_relaxed);
+        Reveille();
+        ecrivain_.join();
+        Draine();
+    }
+
+    void Reveille() {
+        const uint64_t un = 1;
+        [[maybe_unused]] const ssize_t e = write(reveil_, &un, sizeof un);
+    }
+    void Draine() {
+        uint64_t vide;
+        [[maybe_unused]] const ssize_t l = read(reveil_, &vide, sizeof vide);
+    }
+
+    // Writer thread: one period at a time from the queue, notifications included.
+    void Ecrit() {
+        const size_t capacite = bloc_.size() * sizeof(int16_t);
+        size_t prets = 0, envoyes = 0; // bytes of bloc_ taken from the queue / written
+        while (!fin_.load(std::memory_order_relaxed)) {
+            if (envoyes == prets) {
+                {
+                    std::lock_guard verrou(file_mutex_);
+                    prets = file_.Remplit(bloc_.data(), capacite, tailleTrame_, notification_);
+                }
+                envoyes = 0;
+                if (prets == 0) {
+                    Patiente();
+                    continue;
+                }
+            }
+            const auto trames = static_cast<snd_pcm_uframes_t>((prets - envoyes) / tailleTrame_);
+            const snd_pcm_sframes_t r = snd_pcm_writei(pcm_, bloc_.data() + envoyes / 2, trames);
+            if (r > 0) {
+                envoyes += static_cast<size_t>(r) * tailleTrame_;
+                ecrites_.fetch_add(r, std::memory_order_relaxed);
+                NoteDelai();
+            } else if (r == -EAGAIN || r == 0) {
+                Attend(200);
+            } else if (snd_pcm_recover(pcm_, static_cast<int>(r), 1) < 0) {
+                // The device is gone: the queue stays as it is, Ecrire reports it.
+                echec_.store(true, std::memory_order_relaxed);
+                return;
+            }
+        }
+    }
+
+    // Nothing queued: the device plays out what it has; playback that never reached its
+    // start threshold is started.
+    void Patiente() {
+        if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED && ecrites_.load() > 0)
+            snd_pcm_start(pcm_);
+        NoteDelai();
+        Attend(20);
+    }
+
+    void NoteDelai() {
+        snd_pcm_sframes_t d = 0;
+        if (snd_pcm_delay(pcm_, &d) < 0 || d < 0) d = 0;
+        delai_.store(d, std::memory_order_relaxed);
+    }
+
+    void Attend(int millisecondes) {
+        if (poll(attentes_.data(), attentes_.size(), millisecondes) > 0 &&
+            (attentes_.back().revents & POLLIN))
+            Draine();
+    }
+
+    std::recursive_mutex file_mutex_; // the queue, and the notifications
+    FileLecture file_;
+    snd_pcm_t* pcm_ = nullptr;
+    NotificationLecture* notification_ = nullptr;
+    size_t tailleTrame_ = 2;
+    snd_pcm_uframes_t trames_ = 0; // frames per period
+    std::vector<int16_t> bloc_;
+    std::vector<pollfd> attentes_; // the device's descriptors, then the wake-up
+    int reveil_ = -1;
+    std::atomic<bool> fin_{false};
+    std::atomic<bool> echec_{false};
+    std::atomic<int64_t> ecrites_{0}; // frames written since the last reset
+    std::atomic<int64_t> delai_{0};   // frames written but not heard yet
+    int64_t vues_ = 0;
+    bool enPause_ = false;
+    bool pauseMaterielle_ = false;
+    std::thread ecrivain_;
+};
+
+} // namespace
+
+std::unique_ptr<FluxLecture> CreeFluxLectureAlsa() {
+    return std::make_unique<FluxLectureAlsa>();
+}
+
+} // namespace platform

@@ -1,0 +1,349 @@
+// The generator through a private sound server: what it plays into the null sink is
+// recorded from the sink's monitor by the scope's own capture backends, and measured.
+// Each case runs over both playback backends: the server directly, and ALSA through its
+// pulse plugin.
+#include "dsp/Fft.h"
+#include "engine/Entrees.h"
+#include "engine/Pilotes.h"
+#include "generator/Generateur.h"
+#include "generator/Sorties.h"
+#include "platform/Alsa.h"
+#include "platform/Anneau.h"
+#include "platform/Lecture.h"
+#include "platform/Pulse.h"
+#include "support/ServeurSon.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <complex>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using essai::ServeurSon;
+using generator::Generateur;
+
+// Magnitude of the Hann-windowed DFT of x at f Hz.
+double Module(const std::vector<float>& x, double f, double fe) {
+    std::complex<double> s = 0;
+    const double n = static_cast<double>(x.size());
+    for (size_t k = 0; k < x.size(); ++k) {
+        const double fenetre = 0.5 - 0.5 * std::cos(2 * M_PI * static_cast<double>(k) / n);
+        s += static_cast<double>(x[k]) * fenetre * std::polar(1.0, -2 * M_PI * f * k / fe);
+    }
+    return std::abs(s);
+}
+
+// Frequency of a tone from its zero crossings.
+double FrequencePassages(const float* x, size_t n, double fe) {
+    int passages = 0;
+    for (size_t k = 1; k < n; ++k)
+        passages += (x[k - 1] < 0) != (x[k] < 0);
+    return passages / 2.0 / (static_cast<double>(n) / fe);
+}
+
+// The sink's monitor, recorded by the capture backend of the sound server into a ring.
+class Enregistreur {
+public:
+    Enregistreur(int32_t fe, int32_t canaux) : fe_(fe), canaux_(canaux) {
+        EXPECT_EQ(flux_->Ouvrir(ServeurSon::Moniteur, fe, canaux, *anneau_),
+                  platform::ResultatOuverture::Reussie);
+        EXPECT_TRUE(flux_->Demarrer());
+    }
+    ~Enregistreur() { flux_->Fermer(); }
+    // Frames recorded so far.
+    int64_t Trames() const { return anneau_->Position() / canaux_; }
+    // Channel `voie` of frames [debut, debut + n).
+    std::vector<float> Voie(int64_t debut, int32_t n, int voie) const {
+        std::vector<float> tout(static_cast<size_t>(canaux_) * static_cast<size_t>(n));
+        anneau_->CopieTrames(debut * canaux_, n, canaux_, tout.data());
+        return {tout.begin() + voie * n, tout.begin() + (voie + 1) * n};
+    }
+    bool AttendTrames(int64_t n, std::chrono::milliseconds limite = 5s) const {
+        const auto fin = std::chrono::steady_clock::now() + limite;
+        while (Trames() < n && std::chrono::steady_clock::now() < fin)
+            std::this_thread::sleep_for(10ms);
+        return Trames() >= n;
+    }
+    int32_t Fe() const { return fe_; }
+
+private:
+    int32_t fe_, canaux_;
+    std::unique_ptr<platform::AnneauCapture> anneau_ = std::make_unique<platform::AnneauCapture>();
+    std::unique_ptr<platform::FluxCapture> flux_ = platform::CreeFluxSon();
+};
+
+// Frames recorded since `debut` once the signal is there: the first frame louder than
+// `seuil`, at or after debut.
+int64_t DebutSignal(const Enregistreur& e, int64_t debut, int64_t fin, float seuil) {
+    const std::vector<float> x = e.Voie(debut, static_cast<int32_t>(fin - debut), 0);
+    for (size_t k = 0; k < x.size(); ++k)
+        if (std::fabs(x[k]) > seuil) return debut + static_cast<int64_t>(k);
+    return -1;
+}
+
+class GenerateurSon : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(serveur_.Pret()) << "private sound server: " << serveur_.Dossier();
+        flux_ = GetParam() ? platform::CreeFluxLectureSon() : platform::CreeFluxLectureAlsa();
+        g_ = std::make_unique<Generateur>(*flux_);
+        champs_.Predefini = generator::Sinusoidal;
+        champs_.Niveau = "0.5";
+    }
+    void TearDown() override {
+        if (g_) g_->ArreteEtFerme(true);
+    }
+    // The generator's rate, set as the window does at its creation.
+    void Fe(int32_t fe) {
+        g_->Synth.FeGene = fe;
+        g_->Sortie.Format.FixeFe(fe);
+    }
+
+    ServeurSon serveur_;
+    std::unique_ptr<platform::FluxLecture> flux_;
+    std::unique_ptr<Generateur> g_;
+    generator::ChampsSignal champs_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Sorties, GenerateurSon, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Serveur" : "Alsa"; });
+
+// 1000 Hz at 44100 Hz is 185 periods in 8158 frames: 1000.06 Hz comes back.
+TEST_P(GenerateurSon, UnSinusDe1000HzRevientA1000Virgule06Hz) {
+    Fe(44100);
+    champs_.Frequence = "1000";
+    ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
+    const double attendu = 44100.0 * 185 / 8158;
+
+    // The scope's own driver reads the monitor.
+    auto etat = std::make_unique<engine::EtatScope>();
+    engine::ReglagesEntree entree;
+    engine::TablesEntrees tables;
+    engine::ReglagesAffichage affichage;
+    auto fluxCapture = platform::CreeFluxSon();
+    engine::PiloteDS ds{{*etat, entree, tables, affichage}, *fluxCapture};
+    engine::EnumereEntrees(tables);
+    entree.TypeEntree = 1;
+    entree.NoEntree = -2;
+    for (int32_t d = -1; d < tables.NbEntreesDS; ++d)
+        if (tables.IdentifiantsDS[engine::TablesEntrees::Indice(d)] == ServeurSon::Moniteur)
+            entree.NoEntree = d;
+    entree.Fe = 44100;
+    ASSERT_EQ(engine::ChoisirPilote({&ds, &ds}, entree, tables, *etat).Code, 0);
+    ds.Demarrer();
+    ASSERT_TRUE(ds.DemarrageReussi());
+    std::vector<float> bruts(2 * engine::NbBruts);
+    std::this_thread::sleep_for(1000ms);
+    ds.Lire(bruts.data(), engine::NbBruts);
+    ds.Arreter();
+    ds.Fermer();
+
+    // FFT peak within a bin.
+    ASSERT_TRUE(dsp::InitTFR(2, 13));
+    std::vector<float> x(bruts.begin(), bruts.begin() + 8192), modules(8192);
+    dsp::SpectreTFR(x.data(), modules.data());
+    const auto pic = std::max_element(modules.begin(), modules.begin() + 4096) - modules.begin();
+    const double casier = 44100.0 / 8192;
+    EXPECT_NEAR(static_cast<double>(pic) * casier, attendu, casier);
+    // Finer: the peak of the windowed DFT of all the frames read tells 1000.06 from 1000.
+    const std::vector<float> tout(bruts.begin(), bruts.begin() + engine::NbBruts);
+    double meilleur = 0, f = 0;
+    for (double essai = 999.5; essai <= 1000.5; essai += 0.005) {
+        const double m = Module(tout, essai, 44100);
+        if (m > meilleur) meilleur = m, f = essai;
+    }
+    EXPECT_NEAR(f, attendu, 0.03);
+    EXPECT_GT(meilleur / engine::NbBruts, 1000) << "a tone, not silence";
+}
+
+// "Canal Synchro": a square at the tone's frequency on the right, rising where the sine
+// crosses zero upwards.
+TEST_P(GenerateurSon, LeCanalSynchroEstUnCarreEnPhase) {
+    Fe(48000);
+    g_->Synth.CanalSyncGene = 1;
+    champs_.Frequence = "1000";
+    Enregistreur e(48000, 2);
+    ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
+    EXPECT_EQ(g_->Sortie.Format.Canaux, 2);
+    ASSERT_TRUE(e.AttendTrames(48000));
+    std::this_thread::sleep_for(300ms);
+    const int64_t fin = e.Trames();
+    const std::vector<float> gauche = e.Voie(fin - 9600, 9600, 0);
+    const std::vector<float> droite = e.Voie(fin - 9600, 9600, 1);
+    EXPECT_NEAR(FrequencePassages(droite.data(), droite.size(), 48000), 1000, 10);
+    EXPECT_NEAR(FrequencePassages(gauche.data(), gauche.size(), 48000), 1000, 10);
+    float crete = 0;
+    for (float v : droite)
+        crete = std::max(crete, std::fabs(v));
+    EXPECT_GT(crete, 0.4f * 32767) << "half the full scale";
+    const auto plats = std::count_if(droite.begin(), droite.end(),
+                                     [&](float v) { return std::fabs(v) > 0.8f * crete; });
+    EXPECT_GT(plats, 9 * 9600 / 10) << "a square spends its time at its two levels";
+    float creteGauche = 0;
+    for (float v : gauche)
+        creteGauche = std::max(creteGauche, std::fabs(v));
+    int fronts = 0;
+    for (size_t k = 1; k + 6 < droite.size(); ++k) {
+        if (droite[k - 1] < 0 && droite[k] >= 0) {
+            ++fronts;
+            EXPECT_LT(std::fabs(gauche[k]), 0.2f * creteGauche) << k;
+            EXPECT_GT(gauche[k + 6], gauche[k]) << k;
+        }
+    }
+    EXPECT_GT(fronts, 150);
+}
+
+// 20 Hz to 20000 Hz over 1 s: the tone captured back rises all the way, and the read-out
+// ends at "20000 Hz  ".
+TEST_P(GenerateurSon, UnSweepMonteEtFinitA20000Hz) {
+    Fe(48000);
+    Enregistreur e(48000, 1);
+    ASSERT_TRUE(e.AttendTrames(4800));
+    const int64_t avant = e.Trames();
+    generator::ChampsSweep champs;
+    champs.Duree = "1";
+    champs.Niveau = "0.5";
+    generator::ResultatGene r = g_->Balayage.GoSweepClick(champs);
+    ASSERT_TRUE(r.Reussi);
+    EXPECT_EQ(r.Lecture, "20 Hz  ");
+    std::vector<double> lectures;
+    const auto limite = std::chrono::steady_clock::now() + 10s;
+    do {
+        std::this_thread::sleep_for(100ms);
+        r = g_->Balayage.Timer1Timer();
+        if (!r.Minuterie && r.Lecture) lectures.push_back(std::atof(r.Lecture->c_str()));
+    } while (!r.Minuterie.has_value() && std::chrono::steady_clock::now() < limite);
+    EXPECT_EQ(r.Minuterie, false);
+    EXPECT_EQ(r.Lecture, "20000 Hz  ");
+    EXPECT_FALSE(g_->Sortie.EnLecture);
+    ASSERT_GE(lectures.size(), 5u);
+    for (size_t i = 1; i < lectures.size(); ++i)
+        EXPECT_GE(lectures[i], lectures[i - 1]) << "read-out " << i;
+
+    ASSERT_TRUE(e.AttendTrames(e.Trames() + 4800));
+    const int64_t debut = DebutSignal(e, avant, e.Trames(), 2000);
+    ASSERT_GE(debut, 0) << "the sweep was heard";
+    ASSERT_TRUE(e.AttendTrames(debut + 60000));
+    // Measured from its end: a monitor may miss the first milliseconds of a stream that
+    // joins a running sink (the sink mixes it into what it had rendered already).
+    const std::vector<float> x = e.Voie(debut, 60000, 0);
+    size_t fin = 0;
+    for (size_t k = 0; k < x.size(); ++k)
+        if (std::fabs(x[k]) > 2000) fin = k + 1;
+    EXPECT_GT(fin, 47000u) << "the whole second was heard";
+    double suivante = 1e9;
+    for (size_t j = 0; j < 19; ++j) { // 50 ms windows back from the end
+        const double f = FrequencePassages(x.data() + fin - 2400 * (j + 1), 2400, 48000);
+        const double attendue = 20000 - 19980 * (j + 0.5) / 20;
+        EXPECT_NEAR(f, attendue, 0.05 * attendue + 60) << "window " << j << " from the end";
+        EXPECT_LT(f, suivante) << "window " << j << " from the end";
+        suivante = f;
+    }
+}
+
+// A new frequency while playing is heard within 200 ms, whether the buffer keeps its
+// length (rewritten in place) or not (queued again).
+TEST_P(GenerateurSon, UnChangementEnDirectSEntendEnMoinsDe200ms) {
+    Fe(48000);
+    champs_.Frequence = "1000";
+    Enregistreur e(48000, 1);
+    ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
+    for (const char* nouvelle : {"1200", "2000", "1000"}) {
+        const uint32_t longueur = g_->Sortie.EntetesGene[generator::TamponBoucle].Octets;
+        const double ancienne = std::atof(champs_.Frequence.c_str()), f = std::atof(nouvelle);
+        std::this_thread::sleep_for(400ms);
+        const int64_t changement = e.Trames();
+        champs_.Frequence = nouvelle;
+        ASSERT_TRUE(g_->Boucle.CalculeSignal(champs_).Reussi);
+        EXPECT_EQ(g_->Sortie.EntetesGene[generator::TamponBoucle].Octets == longueur,
+                  std::string(nouvelle) == "1200")
+            << nouvelle;
+        ASSERT_TRUE(e.AttendTrames(changement + 24000));
+        // The first 5 ms window, from the change on, where the new tone is the louder.
+        const std::vector<float> x = e.Voie(changement, 24000, 0);
+        int64_t entendu = -1;
+        for (size_t k = 0; k + 480 <= x.size(); k += 240) {
+            const std::vector<float> fenetre(x.begin() + static_cast<long>(k),
+                                             x.begin() + static_cast<long>(k + 480));
+            if (Module(fenetre, f, 48000) > 2 * Module(fenetre, ancienne, 48000)) {
+                entendu = static_cast<int64_t>(k);
+                break;
+            }
+        }
+        ASSERT_GE(entendu, 0) << nouvelle << " Hz never heard";
+        EXPECT_LT(entendu / 48000.0, 0.2) << nouvelle << " Hz heard after " << entendu << " frames";
+    }
+}
+
+TEST(SortiesSon, LesSortiesListentLePuitsEtSesFrequences) {
+    ServeurSon serveur;
+    ASSERT_TRUE(serveur.Pret());
+    generator::TablesSorties t;
+    generator::EnumereSorties(t);
+    EXPECT_TRUE(t.ParServeur);
+    ASSERT_GE(t.NbSorties, 1);
+    EXPECT_EQ(t.NomsSorties[0], "Sortie par défaut (Essai)");
+    EXPECT_EQ(t.IdentifiantsSorties[0], "");
+    int32_t essai = -2;
+    for (int32_t d = 0; d < t.NbSorties; ++d)
+        if (t.IdentifiantsSorties[generator::TablesSorties::Indice(d)] == ServeurSon::Puits)
+            essai = d;
+    ASSERT_GE(essai, 0);
+    EXPECT_EQ(t.NomsSorties[generator::TablesSorties::Indice(essai)], "Essai");
+    for (int32_t d : {-1, essai}) {
+        EXPECT_EQ(t.MeilleurFeSortie[generator::TablesSorties::Indice(d)], 6);
+        for (int i = 0; i < engine::NbFe; ++i)
+            EXPECT_EQ(t.FeSupportesSortie[generator::TablesSorties::Indice(d)][i], 1);
+        EXPECT_TRUE(generator::AccepteFeSortie(t, d, 44100));
+        EXPECT_TRUE(generator::AccepteFeSortie(t, d, 96000)) << "the server converts";
+    }
+    EXPECT_FALSE(generator::AccepteFeSortie(t, -1, 0));
+    EXPECT_FALSE(generator::AccepteFeSortie(t, t.NbSorties, 44100));
+
+    // ALSA's list through the server's plugin: "default" first, then the server's PCM.
+    const auto alsa = platform::EnumereSortiesAlsa(engine::TableFe, generator::MaxSorties);
+    ASSERT_GE(alsa.size(), 2u);
+    EXPECT_EQ(alsa[0].Nom, "Sortie par défaut");
+    EXPECT_TRUE(alsa[0].FeSupportes[5]);
+    EXPECT_TRUE(std::any_of(alsa.begin(), alsa.end(),
+                            [](const auto& s) { return s.Identifiant == "pulse"; }));
+    EXPECT_TRUE(platform::AccepteFeAlsa("", 48000));
+}
+
+// A sink that does not exist cannot be opened; a server that dies while the loop plays
+// leaves a stream that reports errors and closes cleanly.
+TEST(SortiesSon, LesEchecsSontDesCodes) {
+    auto serveur = std::make_unique<ServeurSon>();
+    ASSERT_TRUE(serveur->Pret());
+    for (bool parServeur : {true, false}) {
+        auto flux = parServeur ? platform::CreeFluxLectureSon() : platform::CreeFluxLectureAlsa();
+        EXPECT_NE(flux->Ouvrir("inexistante", 44100, 1, nullptr),
+                  platform::ResultatOuverture::Reussie);
+        platform::TamponLecture t;
+        EXPECT_EQ(flux->Preparer(t), platform::PoigneeInvalide);
+        EXPECT_EQ(flux->Ecrire(t), platform::PoigneeInvalide);
+        flux->Fermer();
+    }
+    auto flux = platform::CreeFluxLectureSon();
+    auto g = std::make_unique<Generateur>(*flux);
+    generator::ChampsSignal champs;
+    champs.Niveau = "0.5";
+    ASSERT_TRUE(g->Boucle.JoueSignal(champs).Reussi);
+    std::this_thread::sleep_for(200ms);
+    serveur->Tue();
+    std::this_thread::sleep_for(200ms);
+    const generator::ResultatGene r = g->Boucle.JoueSignal(champs);
+    ASSERT_TRUE(r.Message);
+    EXPECT_EQ(r.Message->Texte, "N'arrive pas a envoyer\rle tampon\rCode Erreur = 00000001");
+    g->ArreteEtFerme(true);
+    EXPECT_FALSE(g->Sortie.SortieOuverte);
+}
+
+} // namespace
