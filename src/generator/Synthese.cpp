@@ -20,47 +20,10 @@ using compiler::Frndint;
 // ---------------------------------------------------------------------------------------
 // Field texts
 
-bool EstChiffre(char c) {
-    return c >= '0' && c <= '9';
-}
-
 } // namespace
 
 bool LitNombre(std::string_view texte, long double& valeur) {
-    texte = platform::SansBlancs(texte);
-    const char separateur = platform::SeparateurDecimal();
-    char c[96];
-    if (texte.empty() || texte.size() >= sizeof c) return false;
-    size_t i = 0, k = 0;
-    const auto chiffres = [&] {
-        const size_t debut = i;
-        while (i < texte.size() && EstChiffre(texte[i]))
-            c[k++] = texte[i++];
-        return i - debut;
-    };
-    if (texte[i] == '-')
-        c[k++] = texte[i++];
-    else if (texte[i] == '+')
-        ++i; // from_chars takes no "+"
-    size_t mantisse = chiffres();
-    if (i < texte.size() && (texte[i] == separateur || texte[i] == '.')) {
-        c[k++] = '.';
-        ++i;
-        mantisse += chiffres();
-    }
-    if (mantisse == 0) return false;
-    if (i < texte.size() && (texte[i] == 'e' || texte[i] == 'E')) {
-        c[k++] = 'e';
-        ++i;
-        if (i < texte.size() && (texte[i] == '+' || texte[i] == '-')) c[k++] = texte[i++];
-        if (chiffres() == 0) return false;
-    }
-    if (i != texte.size()) return false;
-    long double v;
-    const auto [fin, erreur] = std::from_chars(c, c + k, v);
-    if (erreur != std::errc() || fin != c + k || !std::isfinite(v)) return false;
-    valeur = v;
-    return true;
+    return platform::LitNombre(texte, platform::SeparateurDecimal(), valeur);
 }
 
 std::string TexteBorne(long double valeur) {

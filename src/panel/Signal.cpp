@@ -2,6 +2,7 @@
 
 #include "platform/Fichiers.h"
 #include "platform/Locale.h"
+#include "platform/Nombres.h"
 #include "platform/Texte.h"
 
 #include <sndfile.h>
@@ -148,37 +149,9 @@ private:
 // A real number: [sign] digits [separator digits] [e [sign] digits], at least one digit
 // before the exponent, blanks around it. The separator is the locale's or a point.
 bool LitReel(std::string_view texte, char separateur, float& valeur) {
-    texte = SansBlancs(texte);
-    char c[64];
-    if (texte.empty() || texte.size() >= sizeof c) return false;
-    size_t i = 0, k = 0;
-    const auto chiffres = [&] {
-        const size_t debut = i;
-        while (i < texte.size() && texte[i] >= '0' && texte[i] <= '9')
-            c[k++] = texte[i++];
-        return i - debut;
-    };
-    if (texte[i] == '+' || texte[i] == '-') c[k++] = texte[i++];
-    size_t mantisse = chiffres();
-    if (i < texte.size() && (texte[i] == separateur || texte[i] == '.')) {
-        c[k++] = '.';
-        ++i;
-        mantisse += chiffres();
-    }
-    if (mantisse == 0) return false;
-    if (i < texte.size() && (texte[i] == 'e' || texte[i] == 'E')) {
-        c[k++] = 'e';
-        ++i;
-        if (i < texte.size() && (texte[i] == '+' || texte[i] == '-')) c[k++] = texte[i++];
-        if (chiffres() == 0) return false;
-    }
-    if (i != texte.size()) return false;
-    // from_chars takes no leading "+".
-    const char* debut = c[0] == '+' ? c + 1 : c;
-    double reel;
-    const auto [fin, erreur] = std::from_chars(debut, c + k, reel);
-    if (erreur != std::errc() || fin != c + k) return false;
-    const auto simple = static_cast<float>(reel);
+    long double v;
+    if (!platform::LitNombre(texte, separateur, v)) return false;
+    const auto simple = static_cast<float>(v);
     if (!std::isfinite(simple)) return false;
     valeur = simple;
     return true;

@@ -1,6 +1,7 @@
 #include "platform/Nombres.h"
 
 #include "platform/Locale.h"
+#include "platform/Texte.h"
 
 #include <algorithm>
 #include <charconv>
@@ -142,6 +143,42 @@ std::string FormatGeneral(double v, int precision, int chiffresExposant) {
     if (static_cast<int>(chiffres.size()) < chiffresExposant)
         chiffres.insert(0, static_cast<size_t>(chiffresExposant) - chiffres.size(), '0');
     return s + chiffres;
+}
+
+bool LitNombre(std::string_view texte, char separateur, long double& valeur) {
+    texte = SansBlancs(texte);
+    char c[96];
+    if (texte.empty() || texte.size() >= sizeof c) return false;
+    size_t i = 0, k = 0;
+    const auto chiffres = [&] {
+        const size_t debut = i;
+        while (i < texte.size() && texte[i] >= '0' && texte[i] <= '9')
+            c[k++] = texte[i++];
+        return i - debut;
+    };
+    if (texte[i] == '-')
+        c[k++] = texte[i++];
+    else if (texte[i] == '+')
+        ++i; // from_chars takes no "+"
+    size_t mantisse = chiffres();
+    if (i < texte.size() && (texte[i] == separateur || texte[i] == '.')) {
+        c[k++] = '.';
+        ++i;
+        mantisse += chiffres();
+    }
+    if (mantisse == 0) return false;
+    if (i < texte.size() && (texte[i] == 'e' || texte[i] == 'E')) {
+        c[k++] = 'e';
+        ++i;
+        if (i < texte.size() && (texte[i] == '+' || texte[i] == '-')) c[k++] = texte[i++];
+        if (chiffres() == 0) return false;
+    }
+    if (i != texte.size()) return false;
+    long double v;
+    const auto [fin, erreur] = std::from_chars(c, c + k, v);
+    if (erreur != std::errc() || fin != c + k || !std::isfinite(v)) return false;
+    valeur = v;
+    return true;
 }
 
 } // namespace platform

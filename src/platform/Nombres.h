@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -26,5 +27,10 @@ std::string FormatFixe(double v, int precision, int decimales);
 // |v| >= 0.00001; otherwise d,ddE-n with at least `chiffresExposant` exponent digits.
 // FormatGeneral(0.5, 3) = "0,5"; FormatGeneral(1.234e-6, 3) = "1,23E-6".
 std::string FormatGeneral(double v, int precision, int chiffresExposant = 0);
+
+// A number as the user types it: an optional sign, digits with `separateur` (or a point)
+// as decimal separator, an optional exponent, blanks around it allowed. False for any
+// other text and for values beyond the long double range.
+bool LitNombre(std::string_view texte, char separateur, long double& valeur);
 
 } // namespace platform
