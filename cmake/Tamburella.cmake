@@ -26,6 +26,11 @@ function(tamburella_test name)
     if(NOT A_LABEL)
         set(A_LABEL unit)
     endif()
+    set(serie)
+    if(A_LABEL STREQUAL "integration")
+        # Real-time sound: one at a time, so that other tests do not starve them.
+        set(serie RUN_SERIAL TRUE)
+    endif()
     add_executable(${name} ${A_SOURCES} ${TAMBURELLA_SOURCE_DIR}/tests/principal.cpp)
     target_link_libraries(${name} PRIVATE ${A_DEPENDS} GTest::gtest GTest::gmock)
     target_include_directories(${name} PRIVATE ${TAMBURELLA_SOURCE_DIR}/tests)
@@ -33,7 +38,7 @@ function(tamburella_test name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 30
-        PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT})
+        PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT} ${serie})
 endfunction()
 
 # tamburella_bench(<name> SOURCES ... [DEPENDS ...]) -> build/bench/<name>

@@ -1,4 +1,5 @@
 #include "platform/Alsa.h"
+#include "platform/AlsaMateriel.h"
 
 #include <alsa/asoundlib.h>
 #include <poll.h>
@@ -161,25 +162,8 @@ public:
 
 private:
     ResultatOuverture Regle(int32_t fe, int32_t canaux) {
-        snd_pcm_hw_params_t* hw = nullptr;
-        if (snd_pcm_hw_params_malloc(&hw) < 0) return ResultatOuverture::TamponImpossible;
-        ResultatOuverture r = ResultatOuverture::Reussie;
-        if (snd_pcm_hw_params_any(pcm_, hw) < 0 ||
-            snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
-            snd_pcm_hw_params_set_format(pcm_, hw, SND_PCM_FORMAT_S16_LE) < 0 ||
-            snd_pcm_hw_params_set_channels(pcm_, hw, static_cast<unsigned>(canaux)) < 0 ||
-            snd_pcm_hw_params_set_rate(pcm_, hw, static_cast<unsigned>(fe), 0) < 0) {
-            r = ResultatOuverture::FormatRefuse;
-        } else {
-            // Small blocks keep the ring's position close to the device's.
-            unsigned tampon = 100000, periode = 10000;
-            snd_pcm_hw_params_set_buffer_time_near(pcm_, hw, &tampon, nullptr);
-            snd_pcm_hw_params_set_period_time_near(pcm_, hw, &periode, nullptr);
-            if (snd_pcm_hw_params(pcm_, hw) < 0 ||
-                snd_pcm_hw_params_get_period_size(hw, &trames_, nullptr) < 0 || trames_ == 0)
-                r = ResultatOuverture::TamponImpossible;
-        }
-        snd_pcm_hw_params_free(hw);
+        // Small blocks keep the ring's position close to the device's.
+        const ResultatOuverture r = RegleMateriel(pcm_, fe, canaux, 100000, 10000, trames_);
         if (r != ResultatOuverture::Reussie) return r;
 
         bloc_.assign(trames_ * static_cast<size_t>(canaux), 0);
@@ -267,6 +251,28 @@ private:
 
 std::unique_ptr<FluxCapture> CreeFluxAlsa() {
     return std::make_unique<FluxAlsa>();
+}
+
+ResultatOuverture RegleMateriel(snd_pcm_t* pcm, int32_t fe, int32_t canaux, unsigned tampon,
+                                unsigned periode, snd_pcm_uframes_t& trames) {
+    snd_pcm_hw_params_t* hw = nullptr;
+    if (snd_pcm_hw_params_malloc(&hw) < 0) return ResultatOuverture::TamponImpossible;
+    ResultatOuverture r = ResultatOuverture::Reussie;
+    if (snd_pcm_hw_params_any(pcm, hw) < 0 ||
+        snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
+        snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16_LE) < 0 ||
+        snd_pcm_hw_params_set_channels(pcm, hw, static_cast<unsigned>(canaux)) < 0 ||
+        snd_pcm_hw_params_set_rate(pcm, hw, static_cast<unsigned>(fe), 0) < 0) {
+        r = ResultatOuverture::FormatRefuse;
+    } else {
+        snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &tampon, nullptr);
+        snd_pcm_hw_params_set_period_time_near(pcm, hw, &periode, nullptr);
+        if (snd_pcm_hw_params(pcm, hw) < 0 ||
+            snd_pcm_hw_params_get_period_size(hw, &trames, nullptr) < 0 || trames == 0)
+            r = ResultatOuverture::TamponImpossible;
+    }
+    snd_pcm_hw_params_free(hw);
+    return r;
 }
 
 } // namespace platform

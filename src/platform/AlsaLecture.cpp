@@ -1,10 +1,12 @@
 // Playback over ALSA, for machines without a sound server: a thread of ours takes one
 // period at a time from the queue of buffers and writes it to the device.
 //
-// The device buffer is about 60 ms, in periods of about 10 ms, so a looping buffer
-// rewritten in place is heard within about 70 ms. Every call on the device is made by the
-// writer thread, or by the owner's thread while the writer is stopped.
+// The device buffer is about 100 ms, in periods of about 10 ms: a looping buffer
+// rewritten in place is heard within about 110 ms, and the writer thread, which runs at
+// normal priority, may be held up for most of that time on a busy machine without a gap. Every call
+// on the device is made by the writer thread, or by the owner's thread while the writer is stopped.
 #include "platform/Alsa.h"
+#include "platform/AlsaMateriel.h"
 #include "platform/FileLecture.h"
 #include "platform/Lecture.h"
 
@@ -103,7 +105,7 @@ public:
     void Pause() override {
         if (!pcm_ || enPause_) return;
         ArreteEcrivain();
-        // Devices that cannot pause play out their buffer (about 60 ms) instead.
+        // Devices that cannot pause play out their buffer (about 100 ms) instead.
         pauseMaterielle_ = snd_pcm_pause(pcm_, 1) == 0;
         enPause_ = true;
     }
@@ -142,24 +144,7 @@ public:
 
 private:
     ResultatOuverture Regle(int32_t fe, int32_t canaux) {
-        snd_pcm_hw_params_t* hw = nullptr;
-        if (snd_pcm_hw_params_malloc(&hw) < 0) return ResultatOuverture::TamponImpossible;
-        ResultatOuverture r = ResultatOuverture::Reussie;
-        if (snd_pcm_hw_params_any(pcm_, hw) < 0 ||
-            snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
-            snd_pcm_hw_params_set_format(pcm_, hw, SND_PCM_FORMAT_S16_LE) < 0 ||
-            snd_pcm_hw_params_set_channels(pcm_, hw, static_cast<unsigned>(canaux)) < 0 ||
-            snd_pcm_hw_params_set_rate(pcm_, hw, static_cast<unsigned>(fe), 0) < 0) {
-            r = ResultatOuverture::FormatRefuse;
-        } else {
-            unsigned tampon = 60000, periode = 10000;
-            snd_pcm_hw_params_set_buffer_time_near(pcm_, hw, &tampon, nullptr);
-            snd_pcm_hw_params_set_period_time_near(pcm_, hw, &periode, nullptr);
-            if (snd_pcm_hw_params(pcm_, hw) < 0 ||
-                snd_pcm_hw_params_get_period_size(hw, &trames_, nullptr) < 0 || trames_ == 0)
-                r = ResultatOuverture::TamponImpossible;
-        }
-        snd_pcm_hw_params_free(hw);
+        ResultatOuverture r = RegleMateriel(pcm_, fe, canaux, 100000, 10000, trames_);
         if (r != ResultatOuverture::Reussie) return r;
 
         // Playback starts with the first period written.

@@ -1,12 +1,13 @@
 // Playback over the sound server: a playback stream that our code feeds from the queue
 // of buffers, on the connection's thread, each time the server asks for data.
 //
-// Buffering: the stream asks for 60 ms in all (tlength, with the latency adjusted so
+// Buffering: the stream asks for 100 ms in all (tlength, with the latency adjusted so
 // that it is the whole way to the speaker: about 20 ms in the sink, the rest in the
 // stream's queue), refilled 10 ms at a time (minreq), and starts once 10 ms are there
 // (prebuf). A looping buffer rewritten in place is heard once what was already handed
-// over has played, so within about 60 ms; the sweep's blocks wait in our queue, not in
-// the server, so a deeper server buffer would only delay every change.
+// over has played, so within about 100 ms, and our feeding thread may be held up for
+// most of that on a busy machine without a gap. The sweep's blocks wait in our queue,
+// not in the server, so a deeper server buffer would only delay every change.
 #include "platform/FileLecture.h"
 #include "platform/Lecture.h"
 #include "platform/Pulse.h"
@@ -29,7 +30,7 @@ bool AccepteFeSon(int32_t fe) {
 
 namespace {
 
-constexpr pa_usec_t LatenceTotale = 60000;
+constexpr pa_usec_t LatenceTotale = 100000;
 constexpr pa_usec_t Requete = 10000;
 constexpr pa_usec_t Demarrage = 10000;
 
