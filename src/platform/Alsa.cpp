@@ -167,14 +167,8 @@ private:
         if (r != ResultatOuverture::Reussie) return r;
 
         bloc_.assign(trames_ * static_cast<size_t>(canaux), 0);
-        const int n = snd_pcm_poll_descriptors_count(pcm_);
-        reveil_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (n <= 0 || reveil_ < 0) return ResultatOuverture::TamponImpossible;
-        attentes_.assign(static_cast<size_t>(n) + 1, pollfd{});
-        if (snd_pcm_poll_descriptors(pcm_, attentes_.data(), static_cast<unsigned>(n)) != n)
-            return ResultatOuverture::TamponImpossible;
-        attentes_[static_cast<size_t>(n)] = {reveil_, POLLIN, 0};
-        return ResultatOuverture::Reussie;
+        return PrepareAttentes(pcm_, reveil_, attentes_) ? ResultatOuverture::Reussie
+                                                         : ResultatOuverture::TamponImpossible;
     }
 
     // Capture thread: waits for data or for the stop signal. When the device fails for
@@ -273,6 +267,16 @@ ResultatOuverture RegleMateriel(snd_pcm_t* pcm, int32_t fe, int32_t canaux, unsi
     }
     snd_pcm_hw_params_free(hw);
     return r;
+}
+
+bool PrepareAttentes(snd_pcm_t* pcm, int& reveil, std::vector<pollfd>& attentes) {
+    const int n = snd_pcm_poll_descriptors_count(pcm);
+    reveil = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (n <= 0 || reveil < 0) return false;
+    attentes.assign(static_cast<size_t>(n) + 1, pollfd{});
+    if (snd_pcm_poll_descriptors(pcm, attentes.data(), static_cast<unsigned>(n)) != n) return false;
+    attentes[static_cast<size_t>(n)] = {reveil, POLLIN, 0};
+    return true;
 }
 
 } // namespace platform

@@ -159,14 +159,8 @@ private:
         if (r != ResultatOuverture::Reussie) return r;
 
         bloc_.assign(trames_ * static_cast<size_t>(canaux), 0);
-        const int n = snd_pcm_poll_descriptors_count(pcm_);
-        reveil_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (n <= 0 || reveil_ < 0) return ResultatOuverture::TamponImpossible;
-        attentes_.assign(static_cast<size_t>(n) + 1, pollfd{});
-        if (snd_pcm_poll_descriptors(pcm_, attentes_.data(), static_cast<unsigned>(n)) != n)
-            return ResultatOuverture::TamponImpossible;
-        attentes_[static_cast<size_t>(n)] = {reveil_, POLLIN, 0};
-        return ResultatOuverture::Reussie;
+        return PrepareAttentes(pcm_, reveil_, attentes_) ? ResultatOuverture::Reussie
+                                                         : ResultatOuverture::TamponImpossible;
     }
 
     void LanceEcrivain() {

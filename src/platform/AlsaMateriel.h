@@ -6,7 +6,10 @@
 
 #include <alsa/asoundlib.h>
 
+#include <poll.h>
+
 #include <cstdint>
+#include <vector>
 
 namespace platform {
 
@@ -14,5 +17,9 @@ namespace platform {
 // `tampon` and `periode` microseconds. Gives the period size in frames.
 ResultatOuverture RegleMateriel(snd_pcm_t* pcm, int32_t fe, int32_t canaux, unsigned tampon,
                                 unsigned periode, snd_pcm_uframes_t& trames);
+
+// The device's poll descriptors followed by a new eventfd (`reveil`) that wakes the
+// stream's thread to stop. False when either cannot be had.
+bool PrepareAttentes(snd_pcm_t* pcm, int& reveil, std::vector<pollfd>& attentes);
 
 } // namespace platform
