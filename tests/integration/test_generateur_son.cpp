@@ -11,6 +11,7 @@
 #include "platform/Anneau.h"
 #include "platform/Lecture.h"
 #include "platform/Pulse.h"
+#include "support/Attente.h"
 #include "support/ServeurSon.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using essai::AttendQue;
 using essai::ServeurSon;
 using generator::Generateur;
 
@@ -65,11 +67,8 @@ public:
         anneau_->CopieTrames(debut * canaux_, n, canaux_, tout.data());
         return {tout.begin() + voie * n, tout.begin() + (voie + 1) * n};
     }
-    bool AttendTrames(int64_t n, std::chrono::milliseconds limite = 5s) const {
-        const auto fin = std::chrono::steady_clock::now() + limite;
-        while (Trames() < n && std::chrono::steady_clock::now() < fin)
-            std::this_thread::sleep_for(10ms);
-        return Trames() >= n;
+    bool AttendTrames(int64_t n) const {
+        return AttendQue([&] { return Trames() >= n; });
     }
     int32_t Fe() const { return fe_; }
 
@@ -86,6 +85,31 @@ int64_t DebutSignal(const Enregistreur& e, int64_t debut, int64_t fin, float seu
     for (size_t k = 0; k < x.size(); ++k)
         if (std::fabs(x[k]) > seuil) return debut + static_cast<int64_t>(k);
     return -1;
+}
+
+// Waits until a signal louder than `seuil` has been recorded from frame `depuis` on, and
+// `apres` frames more behind its start; its start, or -1.
+int64_t AttendSignal(const Enregistreur& e, int64_t depuis, float seuil, int64_t apres) {
+    int64_t debut = -1;
+    const bool entendu = AttendQue([&] {
+        const int64_t fin = std::min(e.Trames(), depuis + platform::AnneauCapture::Taille / 4);
+        if (debut < 0 && fin > depuis) debut = DebutSignal(e, depuis, fin, seuil);
+        if (debut < 0) depuis = std::max(depuis, fin - 1);
+        return debut >= 0 && e.Trames() >= debut + apres;
+    });
+    return entendu ? debut : -1;
+}
+
+// Whether every stretch of `pas` samples of x[0, n) is louder than RMS `seuil`: a tone
+// fills it, with no silence before it came.
+bool ToutSonne(const float* x, int n, int pas, double seuil) {
+    for (int debut = 0; debut + pas <= n; debut += pas) {
+        double s = 0;
+        for (int k = debut; k < debut + pas; ++k)
+            s += static_cast<double>(x[k]) * x[k];
+        if (std::sqrt(s / pas) < seuil) return false;
+    }
+    return true;
 }
 
 class GenerateurSon : public ::testing::TestWithParam<bool> {
@@ -140,10 +164,14 @@ TEST_P(GenerateurSon, UnSinusDe1000HzRevientA1000Virgule06Hz) {
     ds.Demarrer();
     ASSERT_TRUE(ds.DemarrageReussi());
     std::vector<float> bruts(2 * engine::NbBruts);
-    std::this_thread::sleep_for(1000ms);
-    ds.Lire(bruts.data(), engine::NbBruts);
+    // Until the tone fills the frames read, 10 ms after 10 ms.
+    const bool plein = AttendQue([&] {
+        ds.Lire(bruts.data(), engine::NbBruts);
+        return ToutSonne(bruts.data(), engine::NbBruts, 441, 1000);
+    });
     ds.Arreter();
     ds.Fermer();
+    ASSERT_TRUE(plein) << "a tone, not silence";
 
     // FFT peak within a bin.
     ASSERT_TRUE(dsp::InitTFR(2, 13));
@@ -170,13 +198,15 @@ TEST_P(GenerateurSon, LeCanalSynchroEstUnCarreEnPhase) {
     g_->Synth.CanalSyncGene = 1;
     champs_.Frequence = "1000";
     Enregistreur e(48000, 2);
+    ASSERT_TRUE(e.AttendTrames(4800));
+    const int64_t avant = e.Trames();
     ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
     EXPECT_EQ(g_->Sortie.Format.Canaux, 2);
-    ASSERT_TRUE(e.AttendTrames(48000));
-    std::this_thread::sleep_for(300ms);
-    const int64_t fin = e.Trames();
-    const std::vector<float> gauche = e.Voie(fin - 9600, 9600, 0);
-    const std::vector<float> droite = e.Voie(fin - 9600, 9600, 1);
+    // 200 ms of the signal, taken once it has played for 500 ms.
+    const int64_t debut = AttendSignal(e, avant, 2000, 24000 + 9600);
+    ASSERT_GE(debut, 0) << "the signal was heard";
+    const std::vector<float> gauche = e.Voie(debut + 24000, 9600, 0);
+    const std::vector<float> droite = e.Voie(debut + 24000, 9600, 1);
     EXPECT_NEAR(FrequencePassages(droite.data(), droite.size(), 48000), 1000, 10);
     EXPECT_NEAR(FrequencePassages(gauche.data(), gauche.size(), 48000), 1000, 10);
     float crete = 0;
@@ -227,10 +257,8 @@ TEST_P(GenerateurSon, UnSweepMonteEtFinitA20000Hz) {
     for (size_t i = 1; i < lectures.size(); ++i)
         EXPECT_GE(lectures[i], lectures[i - 1]) << "read-out " << i;
 
-    ASSERT_TRUE(e.AttendTrames(e.Trames() + 4800));
-    const int64_t debut = DebutSignal(e, avant, e.Trames(), 2000);
+    const int64_t debut = AttendSignal(e, avant, 2000, 60000);
     ASSERT_GE(debut, 0) << "the sweep was heard";
-    ASSERT_TRUE(e.AttendTrames(debut + 60000));
     // Measured from its end: a monitor may miss the first milliseconds of a stream that
     // joins a running sink (the sink mixes it into what it had rendered already).
     const std::vector<float> x = e.Voie(debut, 60000, 0);
@@ -258,7 +286,15 @@ TEST_P(GenerateurSon, UnChangementEnDirectSEntendEnMoinsDe200ms) {
     for (const char* nouvelle : {"1200", "2000", "1000"}) {
         const uint32_t longueur = g_->Sortie.EntetesGene[generator::TamponBoucle].Octets;
         const double ancienne = std::atof(champs_.Frequence.c_str()), f = std::atof(nouvelle);
-        std::this_thread::sleep_for(400ms);
+        // The change is made while the tone before it is what the sink plays.
+        ASSERT_TRUE(AttendQue([&] {
+            const int64_t n = e.Trames();
+            if (n < 4800) return false;
+            const std::vector<float> x = e.Voie(n - 4800, 4800, 0);
+            const double m = Module(x, ancienne, 48000);
+            return m > 1000.0 * 4800 / 4 && m > 4 * Module(x, f, 48000);
+        })) << ancienne
+            << " Hz never heard";
         const int64_t changement = e.Trames();
         champs_.Frequence = nouvelle;
         ASSERT_TRUE(g_->Boucle.CalculeSignal(champs_).Reussi);
@@ -336,11 +372,14 @@ TEST(SortiesSon, LesEchecsSontDesCodes) {
     generator::ChampsSignal champs;
     champs.Niveau = "0.5";
     ASSERT_TRUE(g->Boucle.JoueSignal(champs).Reussi);
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(AttendQue([&] { return flux->Position() > 0; })) << "playing";
     serveur->Tue();
-    std::this_thread::sleep_for(200ms);
-    const generator::ResultatGene r = g->Boucle.JoueSignal(champs);
-    ASSERT_TRUE(r.Message);
+    // Once the stream has seen the server go, sending fails.
+    generator::ResultatGene r;
+    ASSERT_TRUE(AttendQue([&] {
+        r = g->Boucle.JoueSignal(champs);
+        return r.Message.has_value();
+    }));
     EXPECT_EQ(r.Message->Texte, "N'arrive pas a envoyer\rle tampon\rCode Erreur = 00000001");
     g->ArreteEtFerme(true);
     EXPECT_FALSE(g->Sortie.SortieOuverte);

@@ -74,8 +74,11 @@ ServeurSon::ServeurSon() {
     if (serveur_ <= 0 || !AttendReponse()) return;
     // A fresh null sink renders up to 2 s ahead, and a recorder that connects then gets
     // nothing for that long: a low-latency reader attached for the server's life and a
-    // reset of the sink's clock avoid it.
+    // reset of the sink's clock avoid it. The reset must come once the reader is
+    // connected: a reader that connects after it (a loaded machine starts it late) finds
+    // the sink 2 s ahead again, and every recorder is silent until then.
     lecteur_ = Lance({"parec", "--latency-msec=10", std::string("--device=") + Moniteur}, false);
+    if (lecteur_ <= 0 || !AttendLecteur()) return;
     Pactl({"suspend-sink", Puits, "1"});
     Pactl({"suspend-sink", Puits, "0"});
     pret_ = true;
@@ -91,7 +94,8 @@ ServeurSon::~ServeurSon() {
     }
 }
 
-pid_t ServeurSon::Lance(const std::vector<std::string>& arguments, bool pourServeur) {
+pid_t ServeurSon::Lance(const std::vector<std::string>& arguments, bool pourServeur,
+                        const std::string& sortie) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
         env.emplace_back(*e);
@@ -108,7 +112,11 @@ pid_t ServeurSon::Lance(const std::vector<std::string>& arguments, bool pourServ
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (sortie.empty())
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, sortie.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const std::string journal = dossier_ + (pourServeur ? "/serveur.err" : "/clients.err");
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, journal.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0600);
@@ -140,13 +148,34 @@ bool ServeurSon::AttendReponse() {
 }
 
 int ServeurSon::Pactl(const std::vector<std::string>& arguments) {
+    return PactlVers(arguments, "");
+}
+
+int ServeurSon::PactlVers(const std::vector<std::string>& arguments, const std::string& sortie) {
     std::vector<std::string> commande = {"pactl"};
     commande.insert(commande.end(), arguments.begin(), arguments.end());
-    const pid_t pid = Lance(commande, false);
+    const pid_t pid = Lance(commande, false, sortie);
     if (pid <= 0) return -1;
     int statut = 0;
     if (waitpid(pid, &statut, 0) != pid) return -1;
     return WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
+}
+
+bool ServeurSon::AttendLecteur() {
+    const std::string liste = dossier_ + "/enregistrements.txt";
+    const auto limite = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < limite) {
+        if (waitpid(lecteur_, nullptr, WNOHANG) == lecteur_) {
+            lecteur_ = -1;
+            return false;
+        }
+        std::error_code erreur;
+        if (PactlVers({"list", "short", "source-outputs"}, liste) == 0 &&
+            std::filesystem::file_size(liste, erreur) > 0 && !erreur)
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
 }
 
 bool ServeurSon::Joue(double gauche, double droite, double secondes, double amplitude) {

@@ -40,8 +40,13 @@ public:
     int Pactl(const std::vector<std::string>& arguments);
 
 private:
-    pid_t Lance(const std::vector<std::string>& arguments, bool pourServeur);
+    // Starts a child with the server's environment; its output goes to `sortie` when given.
+    pid_t Lance(const std::vector<std::string>& arguments, bool pourServeur,
+                const std::string& sortie = "");
     bool AttendReponse();
+    // Waits until the helper reader is connected to the server.
+    bool AttendLecteur();
+    int PactlVers(const std::vector<std::string>& arguments, const std::string& sortie);
 
     std::string dossier_;
     std::vector<std::string> environnement_; // NAME=value overrides for the children
