@@ -1,13 +1,16 @@
 // Playback over the sound server: a playback stream that our code feeds from the queue
 // of buffers, on the connection's thread, each time the server asks for data.
 //
-// Buffering: the stream asks for 100 ms in all (tlength, with the latency adjusted so
-// that it is the whole way to the speaker: about 20 ms in the sink, the rest in the
-// stream's queue), refilled 10 ms at a time (minreq), and starts once 10 ms are there
-// (prebuf). A looping buffer rewritten in place is heard once what was already handed
-// over has played, so within about 100 ms, and our feeding thread may be held up for
-// most of that on a busy machine without a gap. The sweep's blocks wait in our queue,
-// not in the server, so a deeper server buffer would only delay every change.
+// Buffering: the stream's queue in the server holds 100 ms (tlength), refilled 10 ms at a
+// time (minreq), and playback starts once 10 ms are there (prebuf); the sink's own buffer
+// comes on top. A looping buffer rewritten in place is heard once what was already handed
+// over has played, so within about 100 ms plus the sink's latency, and our feeding
+// thread may be held up for most of 100 ms on a busy machine without a gap. The latency
+// is not "adjusted": PulseAudio would then count tlength as the whole way to the speaker
+// and keep only 60 ms in the queue, whatever the sink really holds (10 ms on a sink that
+// a low-latency recorder drives), and a thread held up 70 ms made a gap. The sweep's
+// blocks wait in our queue, not in the server, so a deeper server buffer would only
+// delay every change.
 #include "platform/FileLecture.h"
 #include "platform/Lecture.h"
 #include "platform/Pulse.h"
@@ -30,7 +33,7 @@ bool AccepteFeSon(int32_t fe) {
 
 namespace {
 
-constexpr pa_usec_t LatenceTotale = 100000;
+constexpr pa_usec_t LatenceFile = 100000;
 constexpr pa_usec_t Requete = 10000;
 constexpr pa_usec_t Demarrage = 10000;
 
@@ -143,13 +146,12 @@ private:
         pa_stream_set_write_callback(flux_, DonneesDemandees, this);
         pa_buffer_attr attributs{};
         attributs.maxlength = static_cast<uint32_t>(-1);
-        attributs.tlength = static_cast<uint32_t>(pa_usec_to_bytes(LatenceTotale, &format));
+        attributs.tlength = static_cast<uint32_t>(pa_usec_to_bytes(LatenceFile, &format));
         attributs.minreq = static_cast<uint32_t>(pa_usec_to_bytes(Requete, &format));
         attributs.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(Demarrage, &format));
         attributs.fragsize = static_cast<uint32_t>(-1);
-        const auto drapeaux =
-            static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
-                                           PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC);
+        const auto drapeaux = static_cast<pa_stream_flags_t>(
+            PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC);
         const char* puits = identifiant.empty() ? nullptr : identifiant.c_str();
         if (pa_stream_connect_playback(flux_, puits, &attributs, drapeaux, nullptr, nullptr) < 0)
             return ResultatOuverture::TamponImpossible;

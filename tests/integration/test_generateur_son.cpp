@@ -20,7 +20,9 @@
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <iostream>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -100,14 +102,42 @@ int64_t AttendSignal(const Enregistreur& e, int64_t depuis, float seuil, int64_t
     return entendu ? debut : -1;
 }
 
-// Whether every stretch of `pas` samples of x[0, n) is louder than RMS `seuil`: a tone
-// fills it, with no silence before it came.
-bool ToutSonne(const float* x, int n, int pas, double seuil) {
-    for (int debut = 0; debut + pas <= n; debut += pas) {
+// The first gap in x[debut, fin): `largeur` samples quieter than a tone at a tenth of full
+// scale, or -1. A machine that holds playback up longer than its buffer lets the sink play
+// silence, which says nothing of what a test measures: the measure is then made again,
+// until `limite` (see Reprendre).
+int64_t Trou(const std::vector<float>& x, size_t debut, size_t fin, size_t largeur) {
+    for (size_t k = debut; k + largeur <= fin; k += largeur / 4) {
         double s = 0;
-        for (int k = debut; k < debut + pas; ++k)
+        for (size_t j = k; j < k + largeur; ++j)
+            s += static_cast<double>(x[j]) * x[j];
+        if (std::sqrt(s / static_cast<double>(largeur)) < 0.1 * 32767 / std::sqrt(2.0))
+            return static_cast<int64_t>(k);
+    }
+    return -1;
+}
+
+// Whether a measure spoilt by the machine (a gap, a call held up) may be made again: until
+// `limite`, and says so; past it the measure stands and is judged.
+bool Reprendre(std::chrono::steady_clock::time_point limite, const std::string& pourquoi) {
+    if (std::chrono::steady_clock::now() >= limite) return false;
+    std::cout << pourquoi << ": measured again\n";
+    return true;
+}
+
+// Whether every stretch of `pas` samples of x[0, n) holds a steady tone of f Hz: an RMS
+// above `seuil` and the tone's count of zero crossings, so no silence, gap or stutter.
+bool ToutLeTon(const float* x, size_t n, size_t pas, double fe, double f, double seuil) {
+    const double attendus = 2 * f * static_cast<double>(pas) / fe;
+    for (size_t debut = 0; debut + pas <= n; debut += pas) {
+        double s = 0;
+        int passages = 0;
+        for (size_t k = debut; k < debut + pas; ++k) {
             s += static_cast<double>(x[k]) * x[k];
-        if (std::sqrt(s / pas) < seuil) return false;
+            if (k > debut) passages += (x[k - 1] < 0) != (x[k] < 0);
+        }
+        if (std::sqrt(s / static_cast<double>(pas)) < seuil || std::abs(passages - attendus) > 2)
+            return false;
     }
     return true;
 }
@@ -167,7 +197,7 @@ TEST_P(GenerateurSon, UnSinusDe1000HzRevientA1000Virgule06Hz) {
     // Until the tone fills the frames read, 10 ms after 10 ms.
     const bool plein = AttendQue([&] {
         ds.Lire(bruts.data(), engine::NbBruts);
-        return ToutSonne(bruts.data(), engine::NbBruts, 441, 1000);
+        return ToutLeTon(bruts.data(), engine::NbBruts, 441, 44100, 1000, 1000);
     });
     ds.Arreter();
     ds.Fermer();
@@ -198,15 +228,17 @@ TEST_P(GenerateurSon, LeCanalSynchroEstUnCarreEnPhase) {
     g_->Synth.CanalSyncGene = 1;
     champs_.Frequence = "1000";
     Enregistreur e(48000, 2);
-    ASSERT_TRUE(e.AttendTrames(4800));
-    const int64_t avant = e.Trames();
     ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
     EXPECT_EQ(g_->Sortie.Format.Canaux, 2);
-    // 200 ms of the signal, taken once it has played for 500 ms.
-    const int64_t debut = AttendSignal(e, avant, 2000, 24000 + 9600);
-    ASSERT_GE(debut, 0) << "the signal was heard";
-    const std::vector<float> gauche = e.Voie(debut + 24000, 9600, 0);
-    const std::vector<float> droite = e.Voie(debut + 24000, 9600, 1);
+    // The last 200 ms recorded, once the tone plays steadily in them.
+    std::vector<float> gauche, droite;
+    ASSERT_TRUE(AttendQue([&] {
+        const int64_t fin = e.Trames();
+        if (fin < 9600) return false;
+        gauche = e.Voie(fin - 9600, 9600, 0);
+        droite = e.Voie(fin - 9600, 9600, 1);
+        return ToutLeTon(gauche.data(), gauche.size(), 480, 48000, 1000, 5000);
+    })) << "a steady tone on the left";
     EXPECT_NEAR(FrequencePassages(droite.data(), droite.size(), 48000), 1000, 10);
     EXPECT_NEAR(FrequencePassages(gauche.data(), gauche.size(), 48000), 1000, 10);
     float crete = 0;
@@ -236,43 +268,59 @@ TEST_P(GenerateurSon, UnSweepMonteEtFinitA20000Hz) {
     Fe(48000);
     Enregistreur e(48000, 1);
     ASSERT_TRUE(e.AttendTrames(4800));
-    const int64_t avant = e.Trames();
-    generator::ChampsSweep champs;
-    champs.Duree = "1";
-    champs.Niveau = "0.5";
-    generator::ResultatGene r = g_->Balayage.GoSweepClick(champs);
-    ASSERT_TRUE(r.Reussi);
-    EXPECT_EQ(r.Lecture, "20 Hz  ");
-    std::vector<double> lectures;
-    const auto limite = std::chrono::steady_clock::now() + 10s;
-    do {
-        std::this_thread::sleep_for(100ms);
-        r = g_->Balayage.Timer1Timer();
-        if (!r.Minuterie && r.Lecture) lectures.push_back(std::atof(r.Lecture->c_str()));
-    } while (!r.Minuterie.has_value() && std::chrono::steady_clock::now() < limite);
-    EXPECT_EQ(r.Minuterie, false);
-    EXPECT_EQ(r.Lecture, "20000 Hz  ");
-    EXPECT_FALSE(g_->Sortie.EnLecture);
-    ASSERT_GE(lectures.size(), 5u);
-    for (size_t i = 1; i < lectures.size(); ++i)
-        EXPECT_GE(lectures[i], lectures[i - 1]) << "read-out " << i;
+    const auto limiteReprises = std::chrono::steady_clock::now() + 40s;
+    for (;;) {
+        const int64_t avant = e.Trames();
+        generator::ChampsSweep champs;
+        champs.Duree = "1";
+        champs.Niveau = "0.5";
+        generator::ResultatGene r = g_->Balayage.GoSweepClick(champs);
+        ASSERT_TRUE(r.Reussi);
+        EXPECT_EQ(r.Lecture, "20 Hz  ");
+        std::vector<double> lectures;
+        const auto limite = std::chrono::steady_clock::now() + 10s;
+        do {
+            std::this_thread::sleep_for(100ms);
+            r = g_->Balayage.Timer1Timer();
+            if (!r.Minuterie && r.Lecture) lectures.push_back(std::atof(r.Lecture->c_str()));
+        } while (!r.Minuterie.has_value() && std::chrono::steady_clock::now() < limite);
+        EXPECT_EQ(r.Minuterie, false);
+        EXPECT_EQ(r.Lecture, "20000 Hz  ");
+        EXPECT_FALSE(g_->Sortie.EnLecture);
+        for (size_t i = 1; i < lectures.size(); ++i)
+            EXPECT_GE(lectures[i], lectures[i - 1]) << "read-out " << i;
 
-    const int64_t debut = AttendSignal(e, avant, 2000, 60000);
-    ASSERT_GE(debut, 0) << "the sweep was heard";
-    // Measured from its end: a monitor may miss the first milliseconds of a stream that
-    // joins a running sink (the sink mixes it into what it had rendered already).
-    const std::vector<float> x = e.Voie(debut, 60000, 0);
-    size_t fin = 0;
-    for (size_t k = 0; k < x.size(); ++k)
-        if (std::fabs(x[k]) > 2000) fin = k + 1;
-    EXPECT_GT(fin, 47000u) << "the whole second was heard";
-    double suivante = 1e9;
-    for (size_t j = 0; j < 19; ++j) { // 50 ms windows back from the end
-        const double f = FrequencePassages(x.data() + fin - 2400 * (j + 1), 2400, 48000);
-        const double attendue = 20000 - 19980 * (j + 0.5) / 20;
-        EXPECT_NEAR(f, attendue, 0.05 * attendue + 60) << "window " << j << " from the end";
-        EXPECT_LT(f, suivante) << "window " << j << " from the end";
-        suivante = f;
+        const int64_t debut = AttendSignal(e, avant, 2000, 60000);
+        ASSERT_GE(debut, 0) << "the sweep was heard";
+        // Measured from its end: a monitor may miss the first milliseconds of a stream that
+        // joins a running sink (the sink mixes it into what it had rendered already).
+        const std::vector<float> x = e.Voie(debut, 60000, 0);
+        size_t fin = 0;
+        for (size_t k = 0; k < x.size(); ++k)
+            if (std::fabs(x[k]) > 2000) fin = k + 1;
+        EXPECT_GT(fin, 47000u) << "the whole second was heard";
+        // The first 200 ms are left out: ALSA playback through the pulse plugin may still
+        // stutter as it starts. From there on the sweep is above 4 kHz, and a gap of 2.5 ms
+        // (5 % of a window below) is seen on 2 ms.
+        const int64_t trou = fin > 9600 ? Trou(x, 9600, fin, 96) : -1;
+        if (trou >= 0 &&
+            Reprendre(limiteReprises, "gap " + std::to_string(trou) + " frames into the sweep"))
+            continue;
+        // A test thread held up misses read-outs of the 100 ms timer.
+        if (lectures.size() < 5 &&
+            Reprendre(limiteReprises, std::to_string(lectures.size()) + " read-outs in the sweep"))
+            continue;
+        ASSERT_GE(lectures.size(), 5u);
+        // 50 ms windows back from the end.
+        double suivante = 1e9;
+        for (size_t j = 0; j < 16; ++j) {
+            const double f = FrequencePassages(x.data() + fin - 2400 * (j + 1), 2400, 48000);
+            const double attendue = 20000 - 19980 * (j + 0.5) / 20;
+            EXPECT_NEAR(f, attendue, 0.05 * attendue + 60) << "window " << j << " from the end";
+            EXPECT_LT(f, suivante) << "window " << j << " from the end";
+            suivante = f;
+        }
+        break;
     }
 }
 
@@ -284,37 +332,54 @@ TEST_P(GenerateurSon, UnChangementEnDirectSEntendEnMoinsDe200ms) {
     Enregistreur e(48000, 1);
     ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
     for (const char* nouvelle : {"1200", "2000", "1000"}) {
-        const uint32_t longueur = g_->Sortie.EntetesGene[generator::TamponBoucle].Octets;
-        const double ancienne = std::atof(champs_.Frequence.c_str()), f = std::atof(nouvelle);
-        // The change is made while the tone before it is what the sink plays.
-        ASSERT_TRUE(AttendQue([&] {
-            const int64_t n = e.Trames();
-            if (n < 4800) return false;
-            const std::vector<float> x = e.Voie(n - 4800, 4800, 0);
-            const double m = Module(x, ancienne, 48000);
-            return m > 1000.0 * 4800 / 4 && m > 4 * Module(x, f, 48000);
-        })) << ancienne
-            << " Hz never heard";
-        const int64_t changement = e.Trames();
-        champs_.Frequence = nouvelle;
-        ASSERT_TRUE(g_->Boucle.CalculeSignal(champs_).Reussi);
-        EXPECT_EQ(g_->Sortie.EntetesGene[generator::TamponBoucle].Octets == longueur,
-                  std::string(nouvelle) == "1200")
-            << nouvelle;
-        ASSERT_TRUE(e.AttendTrames(changement + 24000));
-        // The first 5 ms window, from the change on, where the new tone is the louder.
-        const std::vector<float> x = e.Voie(changement, 24000, 0);
-        int64_t entendu = -1;
-        for (size_t k = 0; k + 480 <= x.size(); k += 240) {
-            const std::vector<float> fenetre(x.begin() + static_cast<long>(k),
-                                             x.begin() + static_cast<long>(k + 480));
-            if (Module(fenetre, f, 48000) > 2 * Module(fenetre, ancienne, 48000)) {
-                entendu = static_cast<int64_t>(k);
-                break;
+        const std::string avant = champs_.Frequence;
+        const double ancienne = std::atof(avant.c_str()), f = std::atof(nouvelle);
+        const auto limiteReprises = std::chrono::steady_clock::now() + 20s;
+        for (bool reprise = false;; reprise = true) {
+            if (reprise) { // back to the tone before
+                champs_.Frequence = avant;
+                ASSERT_TRUE(g_->Boucle.CalculeSignal(champs_).Reussi);
             }
+            const uint32_t longueur = g_->Sortie.EntetesGene[generator::TamponBoucle].Octets;
+            // The change is made while the tone before it plays steadily.
+            ASSERT_TRUE(AttendQue([&] {
+                const int64_t n = e.Trames();
+                if (n < 4800) return false;
+                const std::vector<float> x = e.Voie(n - 4800, 4800, 0);
+                return ToutLeTon(x.data(), x.size(), 480, 48000, ancienne, 5000);
+            })) << ancienne
+                << " Hz never heard";
+            const int64_t changement = e.Trames();
+            const auto appel = std::chrono::steady_clock::now();
+            champs_.Frequence = nouvelle;
+            ASSERT_TRUE(g_->Boucle.CalculeSignal(champs_).Reussi);
+            const bool appelRetenu = std::chrono::steady_clock::now() - appel > 50ms;
+            EXPECT_EQ(g_->Sortie.EntetesGene[generator::TamponBoucle].Octets == longueur,
+                      std::string(nouvelle) == "1200")
+                << nouvelle;
+            ASSERT_TRUE(e.AttendTrames(changement + 24000));
+            // The first 5 ms window, from the change on, where the new tone is the louder.
+            const std::vector<float> x = e.Voie(changement, 24000, 0);
+            int64_t entendu = -1;
+            for (size_t k = 0; k + 480 <= x.size(); k += 240) {
+                const std::vector<float> fenetre(x.begin() + static_cast<long>(k),
+                                                 x.begin() + static_cast<long>(k + 480));
+                if (Module(fenetre, f, 48000) > 2 * Module(fenetre, ancienne, 48000)) {
+                    entendu = static_cast<int64_t>(k);
+                    break;
+                }
+            }
+            // A gap of 20 ms or more, or a change held up, delays what is heard.
+            const int64_t trou = Trou(x, 0, x.size(), 960);
+            if ((appelRetenu || trou >= 0) &&
+                Reprendre(limiteReprises, std::string(nouvelle) +
+                                              " Hz: " + (appelRetenu ? "change held up" : "gap")))
+                continue;
+            ASSERT_GE(entendu, 0) << nouvelle << " Hz never heard";
+            EXPECT_LT(entendu / 48000.0, 0.2)
+                << nouvelle << " Hz heard after " << entendu << " frames";
+            break;
         }
-        ASSERT_GE(entendu, 0) << nouvelle << " Hz never heard";
-        EXPECT_LT(entendu / 48000.0, 0.2) << nouvelle << " Hz heard after " << entendu << " frames";
     }
 }
 
