@@ -11,6 +11,10 @@
 // a low-latency recorder drives), and a thread held up 70 ms made a gap. The sweep's
 // blocks wait in our queue, not in the server, so a deeper server buffer would only
 // delay every change.
+//
+// End: once the queue runs dry after data, the stream is drained, so the server plays
+// what it holds to its last frame (pipewire-pulse holds back a last part-quantum, up to
+// about 20 ms, until then).
 #include "platform/FileLecture.h"
 #include "platform/Lecture.h"
 #include "platform/Pulse.h"
@@ -53,6 +57,10 @@ public:
         tailleTrame_ = 2 * static_cast<size_t>(canaux);
         fe_ = fe;
         if (!connexion_.Connecter()) return ResultatOuverture::Indisponible;
+        if (!identifiant.empty() && !connexion_.Existe(true, identifiant)) {
+            Fermer();
+            return ResultatOuverture::Indisponible;
+        }
         ResultatOuverture r;
         {
             ConnexionSon::Verrou v(connexion_);
@@ -97,6 +105,7 @@ public:
         Lance(pa_stream_flush(flux_, nullptr, nullptr));
         if (enPause_) Lance(pa_stream_cork(flux_, 0, nullptr, nullptr));
         enPause_ = false;
+        aVider_ = false;
     }
 
     void Pause() override { Bouche(true); }
@@ -133,6 +142,7 @@ public:
         notification_ = nullptr;
         ecrites_ = vues_ = 0;
         enPause_ = false;
+        aVider_ = false;
     }
 
 private:
@@ -191,14 +201,19 @@ private:
                                            std::min(taille, libre), tailleTrame_, notification_);
             if (n == 0) {
                 pa_stream_cancel_write(flux_);
-                return;
+                break;
             }
             if (pa_stream_write(flux_, destination, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
             ecrites_ += static_cast<int64_t>(n / tailleTrame_);
             libre -= n;
+            aVider_ = true;
         }
         // Nothing to ask for: empty buffers at the head still go back.
         file_.Remplit(nullptr, 0, tailleTrame_, notification_);
+        if (aVider_ && file_.EstVide()) {
+            Lance(pa_stream_drain(flux_, nullptr, nullptr));
+            aVider_ = false;
+        }
     }
 
     static void DonneesDemandees(pa_stream*, size_t, void* donnees) {
@@ -226,6 +241,7 @@ private:
     int64_t ecrites_ = 0; // frames handed to the server since the last reset
     int64_t vues_ = 0;    // the last position told
     bool enPause_ = false;
+    bool aVider_ = false; // data written since the last drain or reset
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 // Capture through both drivers from a private sound server: a known stereo signal played
 // into the null sink comes back from the sink's monitor, through the server directly
-// ("DirectSound") and through ALSA's pulse plugin ("wave-in").
+// ("DirectSound") and through ALSA's pulse plugin ("wave-in"). Every case runs against
+// PulseAudio and against PipeWire.
 #include "engine/Entrees.h"
 #include "engine/Pilotes.h"
 #include "engine/TscopeThread.h"
@@ -25,6 +26,7 @@ using namespace std::chrono_literals;
 using engine::NbBruts;
 using essai::AttendQue;
 using essai::ServeurSon;
+using essai::TypeServeur;
 
 // The frequency of a sine from its rising zero crossings (with some hysteresis), in Hz.
 double FrequenceMesuree(const float* x, int n, double fe) {
@@ -48,6 +50,14 @@ double Efficace(const float* x, int n) {
     for (int i = 0; i < n; ++i)
         s += static_cast<double>(x[i]) * x[i];
     return std::sqrt(s / n);
+}
+
+// Whether every stretch of `pas` samples of x[0, n) has an RMS above `seuil`: a tone fills
+// it, with nothing from before it came.
+bool ToutSonne(const float* x, int n, int pas, double seuil) {
+    for (int debut = 0; debut + pas <= n; debut += pas)
+        if (Efficace(x + debut, pas) < seuil) return false;
+    return true;
 }
 
 // Waits until the server has recorded `trames` frames from the sink's monitor: the sound
@@ -114,28 +124,43 @@ struct Capture {
     bool Proche(int voie, double hz) const { return std::abs(Frequence(voie) - hz) < hz * 0.01; }
 };
 
-class CaptureSon : public ::testing::TestWithParam<std::tuple<int, bool>> {
+// Cases whose first parameter names the server: the program's shared one of that type.
+template <class Parametres>
+class AvecServeur : public ::testing::TestWithParam<Parametres> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(serveur_.Pret()) << "private sound server: " << serveur_.Dossier();
+        serveur_ = &essai::ServeurPartage(std::get<0>(this->GetParam()));
+        ASSERT_TRUE(serveur_->Pret()) << "private sound server: " << serveur_->Dossier();
     }
-    ServeurSon serveur_;
+    ServeurSon* serveur_ = nullptr;
 };
 
-std::string NomCas(const ::testing::TestParamInfo<std::tuple<int, bool>>& info) {
-    return std::string(std::get<0>(info.param) == 1 ? "DirectSound" : "WaveIn") +
-           (std::get<1>(info.param) ? "Stereo" : "Mono");
+const auto Serveurs = ::testing::ValuesIn(essai::ServeursEssayes());
+
+// "PipeWire_DirectSound", "PulseAudio_WaveIn"...
+template <class Parametres>
+std::string NomCas(const ::testing::TestParamInfo<Parametres>& info) {
+    std::string nom = essai::NomServeur(std::get<0>(info.param));
+    if constexpr (std::tuple_size_v < Parametres >> 1)
+        nom += std::get<1>(info.param) == 1 ? "_DirectSound" : "_WaveIn";
+    if constexpr (std::tuple_size_v < Parametres >> 2)
+        nom += std::get<2>(info.param) ? "Stereo" : "Mono";
+    return nom;
 }
+
+using ParametresCapture = std::tuple<TypeServeur, int, bool>;
+class CaptureSon : public AvecServeur<ParametresCapture> {};
 INSTANTIATE_TEST_SUITE_P(Pilotes, CaptureSon,
-                         ::testing::Combine(::testing::Values(0, 1), ::testing::Bool()), NomCas);
+                         ::testing::Combine(Serveurs, ::testing::Values(0, 1), ::testing::Bool()),
+                         NomCas<ParametresCapture>);
 
 // The tones come back at the right rate, on the right channels, the newest samples in
 // Bruts; a stop freezes the ring and a new start captures again.
 TEST_P(CaptureSon, LeSignalJoueRevientParLeMoniteur) {
-    const auto [type, stereo] = GetParam();
+    const auto [serveur, type, stereo] = GetParam();
     // Mono capture mixes the channels: the same tone on both then.
     const double gauche = 440, droite = stereo ? 1000 : 440;
-    ASSERT_TRUE(serveur_.Joue(gauche, droite));
+    ASSERT_TRUE(serveur_->Joue(gauche, droite));
     Capture c;
     const int32_t fe = type == 1 ? 48000 : 44100;
     engine::PiloteCapture& p = c.Ouvre(type, stereo, fe);
@@ -156,7 +181,7 @@ TEST_P(CaptureSon, LeSignalJoueRevientParLeMoniteur) {
 
     // New tones: the whole of Bruts soon holds them.
     const double gauche2 = 660, droite2 = stereo ? 1500 : 660;
-    ASSERT_TRUE(serveur_.Joue(gauche2, droite2));
+    ASSERT_TRUE(serveur_->Joue(gauche2, droite2));
     ASSERT_TRUE(
         c.LitJusqua(p, [&] { return c.Proche(0, gauche2) && (!stereo || c.Proche(1, droite2)); }))
         << "left " << c.Frequence(0) << " Hz, right " << c.Frequence(1) << " Hz";
@@ -184,8 +209,8 @@ TEST_P(CaptureSon, LeSignalJoueRevientParLeMoniteur) {
 // ring's wraps, which it sees from its reads: both follow the elapsed time while the reads
 // come at least once per ring.
 TEST_P(CaptureSon, LaPositionDeCaptureSuitLeTemps) {
-    const auto [type, stereo] = GetParam();
-    ASSERT_TRUE(serveur_.Joue(440, 440));
+    const auto [serveur, type, stereo] = GetParam();
+    ASSERT_TRUE(serveur_->Joue(440, 440));
     Capture c;
     engine::PiloteCapture& p = c.Ouvre(type, stereo, 48000);
     const int canaux = stereo ? 2 : 1;
@@ -241,9 +266,42 @@ TEST_P(CaptureSon, LaPositionDeCaptureSuitLeTemps) {
     p.Fermer();
 }
 
-TEST(EnumerationSon, LesEntreesListentLeMoniteurEtSesFrequences) {
-    ServeurSon serveur;
-    ASSERT_TRUE(serveur.Pret());
+using ParametresMono = std::tuple<TypeServeur, int>;
+class NiveauMono : public AvecServeur<ParametresMono> {};
+INSTANTIATE_TEST_SUITE_P(Pilotes, NiveauMono, ::testing::Combine(Serveurs, ::testing::Values(0, 1)),
+                         NomCas<ParametresMono>);
+
+// Mono reads the mean of the two channels whatever the server (PipeWire's own fold-down
+// adds them at 0.707 each, 3 dB up): the same tone on both channels reads its own level,
+// and a loud one does not clip.
+TEST_P(NiveauMono, LeMonoEstLaMoyenneDesVoies) {
+    const int type = std::get<1>(GetParam());
+    for (const double niveau : {0.5, 0.9}) {
+        SCOPED_TRACE(niveau);
+        ASSERT_TRUE(serveur_->Joue(440, 440, 20, niveau));
+        Capture c;
+        engine::PiloteCapture& p = c.Ouvre(type, false, 48000);
+        p.Demarrer();
+        ASSERT_TRUE(p.DemarrageReussi());
+        const double efficace = niveau * 32767 / std::sqrt(2.0);
+        // The tone fills the frames read, the silence before it gone.
+        EXPECT_TRUE(c.LitJusqua(p, [&] {
+            return c.Proche(0, 440) && ToutSonne(c.bruts.data(), NbBruts, 480, 0.9 * efficace);
+        }));
+        EXPECT_NEAR(Efficace(c.bruts.data(), NbBruts), efficace, 0.02 * efficace);
+        const auto ecretes = std::count_if(c.bruts.begin(), c.bruts.begin() + NbBruts,
+                                           [](float v) { return std::fabs(v) >= 32767; });
+        EXPECT_EQ(ecretes, 0) << "clipped samples";
+        p.Fermer();
+    }
+}
+
+using ParametresServeur = std::tuple<TypeServeur>;
+class EnumerationSon : public AvecServeur<ParametresServeur> {};
+INSTANTIATE_TEST_SUITE_P(Serveurs, EnumerationSon, ::testing::Combine(Serveurs),
+                         NomCas<ParametresServeur>);
+
+TEST_P(EnumerationSon, LesEntreesListentLeMoniteurEtSesFrequences) {
     EXPECT_TRUE(platform::ServeurSonDisponible());
     engine::TablesEntrees t;
     engine::EnumereEntrees(t);
@@ -275,14 +333,19 @@ TEST(EnumerationSon, LesEntreesListentLeMoniteurEtSesFrequences) {
     EXPECT_FALSE(engine::AucuneEntree(t));
 }
 
-TEST(EnumerationSon, UneSourceInconnueEstIndisponible) {
-    ServeurSon serveur;
-    ASSERT_TRUE(serveur.Pret());
+// On every server: one may route a stream for a name it does not know to the default
+// source instead of failing, and the user would watch the wrong signal.
+TEST_P(EnumerationSon, UneSourceInconnueEstIndisponible) {
     auto anneau = std::make_unique<platform::AnneauCapture>();
-    auto flux = platform::CreeFluxSon();
-    EXPECT_EQ(flux->Ouvrir("inexistante", 44100, 2, *anneau),
-              platform::ResultatOuverture::Indisponible);
-    flux->Fermer();
+    for (const bool alsa : {false, true}) {
+        auto flux = alsa ? platform::CreeFluxAlsa() : platform::CreeFluxSon();
+        for (const int32_t canaux : {1, 2})
+            EXPECT_EQ(flux->Ouvrir("inexistante", 44100, canaux, *anneau),
+                      platform::ResultatOuverture::Indisponible)
+                << (alsa ? "ALSA" : "server") << ", " << canaux << " channel(s)";
+        flux->Fermer();
+    }
+    EXPECT_EQ(anneau->Position(), 0);
 }
 
 // What a frame computes: nothing here, the tests look at Bruts.
@@ -293,16 +356,17 @@ public:
     void CalculeSpectre(int32_t) override {}
 };
 
-class ServeurDisparu : public ::testing::TestWithParam<int> {};
-INSTANTIATE_TEST_SUITE_P(Pilotes, ServeurDisparu, ::testing::Values(0, 1), [](const auto& info) {
-    return info.param == 1 ? "DirectSound" : "WaveIn";
-});
+class ServeurDisparu : public ::testing::TestWithParam<ParametresMono> {};
+INSTANTIATE_TEST_SUITE_P(Pilotes, ServeurDisparu,
+                         ::testing::Combine(Serveurs, ::testing::Values(0, 1)),
+                         NomCas<ParametresMono>);
 
 // The server dies while the thread runs: no crash, no hang, the frames go on with the last
 // samples, and everything stops cleanly.
 TEST_P(ServeurDisparu, LesTramesGardentLesDerniersEchantillons) {
-    const int type = GetParam();
-    auto serveur = std::make_unique<ServeurSon>();
+    const auto [typeServeur, type] = GetParam();
+    // A server of its own: this one dies.
+    auto serveur = std::make_unique<ServeurSon>(typeServeur);
     ASSERT_TRUE(serveur->Pret());
     ASSERT_TRUE(serveur->Joue(440, 1000));
     Capture c;

@@ -1,7 +1,7 @@
 // The generator through a private sound server: what it plays into the null sink is
 // recorded from the sink's monitor by the scope's own capture backends, and measured.
-// Each case runs over both playback backends: the server directly, and ALSA through its
-// pulse plugin.
+// Each case runs over both playback backends, the server directly and ALSA through its
+// pulse plugin, against PulseAudio and against PipeWire.
 #include "dsp/Fft.h"
 #include "engine/Entrees.h"
 #include "engine/Pilotes.h"
@@ -31,6 +31,7 @@ namespace {
 using namespace std::chrono_literals;
 using essai::AttendQue;
 using essai::ServeurSon;
+using essai::TypeServeur;
 using generator::Generateur;
 
 // Magnitude of the Hann-windowed DFT of x at f Hz.
@@ -142,11 +143,15 @@ bool ToutLeTon(const float* x, size_t n, size_t pas, double fe, double f, double
     return true;
 }
 
-class GenerateurSon : public ::testing::TestWithParam<bool> {
+const auto Serveurs = ::testing::ValuesIn(essai::ServeursEssayes());
+
+// The case's server (the program's shared one of that type) and playback backend.
+class GenerateurSon : public ::testing::TestWithParam<std::tuple<TypeServeur, bool>> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(serveur_.Pret()) << "private sound server: " << serveur_.Dossier();
-        flux_ = GetParam() ? platform::CreeFluxLectureSon() : platform::CreeFluxLectureAlsa();
+        flux_ = std::get<1>(GetParam()) ? platform::CreeFluxLectureSon()
+                                        : platform::CreeFluxLectureAlsa();
         g_ = std::make_unique<Generateur>(*flux_);
         champs_.Predefini = generator::Sinusoidal;
         champs_.Niveau = "0.5";
@@ -160,14 +165,17 @@ protected:
         g_->Sortie.Format.FixeFe(fe);
     }
 
-    ServeurSon serveur_;
+    ServeurSon& serveur_ = essai::ServeurPartage(std::get<0>(GetParam()));
     std::unique_ptr<platform::FluxLecture> flux_;
     std::unique_ptr<Generateur> g_;
     generator::ChampsSignal champs_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Sorties, GenerateurSon, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Serveur" : "Alsa"; });
+INSTANTIATE_TEST_SUITE_P(Sorties, GenerateurSon, ::testing::Combine(Serveurs, ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(essai::NomServeur(std::get<0>(info.param))) +
+                                    (std::get<1>(info.param) ? "_Serveur" : "_Alsa");
+                         });
 
 // 1000 Hz at 44100 Hz is 185 periods in 8158 frames: 1000.06 Hz comes back.
 TEST_P(GenerateurSon, UnSinusDe1000HzRevientA1000Virgule06Hz) {
@@ -324,6 +332,56 @@ TEST_P(GenerateurSon, UnSweepMonteEtFinitA20000Hz) {
     }
 }
 
+// A finite stream is played to its last frame: the sweep's last block, which ends on no
+// whole number of server quanta (48000 frames), is heard sample for sample to its end.
+TEST_P(GenerateurSon, LeDernierBlocDuSweepSEntendJusquAuBout) {
+    Fe(48000);
+    Enregistreur e(48000, 1);
+    ASSERT_TRUE(e.AttendTrames(4800));
+    const int64_t avant = e.Trames();
+    generator::ChampsSweep champs;
+    champs.f1 = "1000";
+    champs.f2 = "2000";
+    champs.Duree = "1";
+    champs.Niveau = "0.5";
+    ASSERT_TRUE(g_->Balayage.GoSweepClick(champs).Reussi);
+    // What was played, as the generator computes it.
+    const int32_t total = g_->Balayage.TotalSweep;
+    ASSERT_EQ(total, 48000);
+    std::vector<int16_t> joue(static_cast<size_t>(total + generator::TailleBlocSweep));
+    for (int32_t b = 0; b * generator::TailleBlocSweep < total; ++b)
+        g_->Balayage.RemplitBlocSweep(joue.data() + b * generator::TailleBlocSweep, b);
+
+    // Heard, and 100 ms past its end.
+    const int64_t entendu = AttendSignal(e, avant, 2000, total + 4800);
+    ASSERT_GE(entendu, 0) << "the sweep was heard";
+    // Where its first frame lies in the recording: where 50 ms from its middle match best
+    // (a monitor may miss the first milliseconds of a stream).
+    const std::vector<float> x = e.Voie(entendu - 4800, total + 9600, 0);
+    int32_t debut = -1;
+    double meilleur = 0;
+    for (int32_t d = 0; d < 9600; ++d) {
+        double s = 0;
+        for (int32_t n = total / 2; n < total / 2 + 2400; ++n)
+            s += static_cast<double>(x[static_cast<size_t>(d + n)]) * joue[static_cast<size_t>(n)];
+        if (s > meilleur) meilleur = s, debut = d;
+    }
+    ASSERT_GE(debut, 0);
+    // Its last 10 ms: the played samples, nearly exactly; nothing after them.
+    double ecart = 0, energie = 0;
+    for (int32_t n = total - 480; n < total; ++n) {
+        const double r = joue[static_cast<size_t>(n)];
+        const double d = x[static_cast<size_t>(debut + n)] - r;
+        ecart += d * d;
+        energie += r * r;
+    }
+    int32_t dernier = 0;
+    for (int32_t n = 0; n < total + 4800; ++n)
+        if (std::fabs(x[static_cast<size_t>(debut + n)]) > 2000) dernier = n + 1;
+    EXPECT_LT(ecart, 0.01 * energie) << "heard up to frame " << dernier << " of " << total;
+    EXPECT_NEAR(dernier, total, 8) << "heard up to frame " << dernier << " of " << total;
+}
+
 // A new frequency while playing is heard within 200 ms, whether the buffer keeps its
 // length (rewritten in place) or not (queued again).
 TEST_P(GenerateurSon, UnChangementEnDirectSEntendEnMoinsDe200ms) {
@@ -383,8 +441,12 @@ TEST_P(GenerateurSon, UnChangementEnDirectSEntendEnMoinsDe200ms) {
     }
 }
 
-TEST(SortiesSon, LesSortiesListentLePuitsEtSesFrequences) {
-    ServeurSon serveur;
+class SortiesSon : public ::testing::TestWithParam<TypeServeur> {};
+INSTANTIATE_TEST_SUITE_P(Serveurs, SortiesSon, Serveurs,
+                         [](const auto& info) { return essai::NomServeur(info.param); });
+
+TEST_P(SortiesSon, LesSortiesListentLePuitsEtSesFrequences) {
+    ServeurSon& serveur = essai::ServeurPartage(GetParam());
     ASSERT_TRUE(serveur.Pret());
     generator::TablesSorties t;
     generator::EnumereSorties(t);
@@ -418,15 +480,18 @@ TEST(SortiesSon, LesSortiesListentLePuitsEtSesFrequences) {
     EXPECT_TRUE(platform::AccepteFeAlsa("", 48000));
 }
 
-// A sink that does not exist cannot be opened; a server that dies while the loop plays
-// leaves a stream that reports errors and closes cleanly.
-TEST(SortiesSon, LesEchecsSontDesCodes) {
-    auto serveur = std::make_unique<ServeurSon>();
+// A sink that does not exist cannot be opened (on every server: one may route a stream
+// for a name it does not know to the default sink); a server that dies while the loop
+// plays leaves a stream that reports errors and closes cleanly.
+TEST_P(SortiesSon, LesEchecsSontDesCodes) {
+    // A server of its own: this one dies.
+    auto serveur = std::make_unique<ServeurSon>(GetParam());
     ASSERT_TRUE(serveur->Pret());
     for (bool parServeur : {true, false}) {
         auto flux = parServeur ? platform::CreeFluxLectureSon() : platform::CreeFluxLectureAlsa();
-        EXPECT_NE(flux->Ouvrir("inexistante", 44100, 1, nullptr),
-                  platform::ResultatOuverture::Reussie);
+        EXPECT_EQ(flux->Ouvrir("inexistante", 44100, 1, nullptr),
+                  platform::ResultatOuverture::Indisponible)
+            << (parServeur ? "server" : "ALSA");
         platform::TamponLecture t;
         EXPECT_EQ(flux->Preparer(t), platform::PoigneeInvalide);
         EXPECT_EQ(flux->Ecrire(t), platform::PoigneeInvalide);
