@@ -306,7 +306,6 @@ TEST_P(GenerateurSon, UnSweepMonteEtFinitA20000Hz) {
         size_t fin = 0;
         for (size_t k = 0; k < x.size(); ++k)
             if (std::fabs(x[k]) > 2000) fin = k + 1;
-        EXPECT_GT(fin, 47000u) << "the whole second was heard";
         // The first 200 ms are left out: ALSA playback through the pulse plugin may still
         // stutter as it starts. From there on the sweep is above 4 kHz, and a gap of 2.5 ms
         // (5 % of a window below) is seen on 2 ms.
@@ -314,6 +313,12 @@ TEST_P(GenerateurSon, UnSweepMonteEtFinitA20000Hz) {
         if (trou >= 0 &&
             Reprendre(limiteReprises, "gap " + std::to_string(trou) + " frames into the sweep"))
             continue;
+        // An underrun as ALSA playback starts may drop what was queued, and the sweep then
+        // ends early: measured again.
+        if (fin <= 47000 &&
+            Reprendre(limiteReprises, "the sweep ended " + std::to_string(fin) + " frames in"))
+            continue;
+        ASSERT_GT(fin, 47000u) << "the whole second was heard";
         // A test thread held up misses read-outs of the 100 ms timer.
         if (lectures.size() < 5 &&
             Reprendre(limiteReprises, std::to_string(lectures.size()) + " read-outs in the sweep"))
@@ -338,48 +343,69 @@ TEST_P(GenerateurSon, LeDernierBlocDuSweepSEntendJusquAuBout) {
     Fe(48000);
     Enregistreur e(48000, 1);
     ASSERT_TRUE(e.AttendTrames(4800));
-    const int64_t avant = e.Trames();
     generator::ChampsSweep champs;
     champs.f1 = "1000";
     champs.f2 = "2000";
     champs.Duree = "1";
     champs.Niveau = "0.5";
-    ASSERT_TRUE(g_->Balayage.GoSweepClick(champs).Reussi);
-    // What was played, as the generator computes it.
-    const int32_t total = g_->Balayage.TotalSweep;
-    ASSERT_EQ(total, 48000);
-    std::vector<int16_t> joue(static_cast<size_t>(total + generator::TailleBlocSweep));
-    for (int32_t b = 0; b * generator::TailleBlocSweep < total; ++b)
-        g_->Balayage.RemplitBlocSweep(joue.data() + b * generator::TailleBlocSweep, b);
+    const int32_t apres = 24000; // recorded past the start: the sweep, and room for delays
+    const auto limiteReprises = std::chrono::steady_clock::now() + 40s;
+    for (;;) {
+        const int64_t avant = e.Trames();
+        ASSERT_TRUE(g_->Balayage.GoSweepClick(champs).Reussi);
+        // What is played, as the generator computes it.
+        const int32_t total = g_->Balayage.TotalSweep;
+        ASSERT_EQ(total, 48000);
+        std::vector<int16_t> joue(static_cast<size_t>(total + generator::TailleBlocSweep));
+        for (int32_t b = 0; b * generator::TailleBlocSweep < total; ++b)
+            g_->Balayage.RemplitBlocSweep(joue.data() + b * generator::TailleBlocSweep, b);
 
-    // Heard, and 100 ms past its end.
-    const int64_t entendu = AttendSignal(e, avant, 2000, total + 4800);
-    ASSERT_GE(entendu, 0) << "the sweep was heard";
-    // Where its first frame lies in the recording: where 50 ms from its middle match best
-    // (a monitor may miss the first milliseconds of a stream).
-    const std::vector<float> x = e.Voie(entendu - 4800, total + 9600, 0);
-    int32_t debut = -1;
-    double meilleur = 0;
-    for (int32_t d = 0; d < 9600; ++d) {
-        double s = 0;
-        for (int32_t n = total / 2; n < total / 2 + 2400; ++n)
-            s += static_cast<double>(x[static_cast<size_t>(d + n)]) * joue[static_cast<size_t>(n)];
-        if (s > meilleur) meilleur = s, debut = d;
+        const int64_t entendu = AttendSignal(e, avant, 2000, total + apres);
+        ASSERT_GE(entendu, 0) << "the sweep was heard";
+        const std::vector<float> x = e.Voie(entendu, total + apres, 0);
+        // Where the sweep ends in the recording: where the 50 ms before its last 10 ms
+        // match best (a monitor may miss the first milliseconds of a stream, and a machine
+        // that holds playback up delays what follows).
+        const int32_t modele = 2400, dernierBloc = 480;
+        double energieModele = 0;
+        for (int32_t j = 0; j < modele; ++j) {
+            const double r = joue[static_cast<size_t>(total - dernierBloc - modele + j)];
+            energieModele += r * r;
+        }
+        int32_t fin = -1;
+        double meilleur = 0.5 * energieModele;
+        for (int32_t f = total - 4800; f + dernierBloc <= static_cast<int32_t>(x.size()); ++f) {
+            double produit = 0;
+            for (int32_t j = 0; j < modele; ++j)
+                produit +=
+                    static_cast<double>(x[static_cast<size_t>(f - dernierBloc - modele + j)]) *
+                    joue[static_cast<size_t>(total - dernierBloc - modele + j)];
+            if (produit > meilleur) meilleur = produit, fin = f;
+        }
+        // A gap of 2 ms or more: the machine held playback up (an underrun may also drop
+        // what was queued, and the sweep then ends early): measured again.
+        const int64_t trou =
+            Trou(x, 0, fin > 0 ? static_cast<size_t>(fin - dernierBloc) : x.size(), 96);
+        if (trou >= 0 &&
+            Reprendre(limiteReprises, "gap " + std::to_string(trou) + " frames into the sweep"))
+            continue;
+        ASSERT_GE(fin, 0) << "the end of the sweep was heard";
+        // Its last 10 ms: the played samples, nearly exactly; nothing after them.
+        double ecart = 0, energie = 0;
+        for (int32_t n = 0; n < dernierBloc; ++n) {
+            const double r = joue[static_cast<size_t>(total - dernierBloc + n)];
+            const double d = x[static_cast<size_t>(fin - dernierBloc + n)] - r;
+            ecart += d * d;
+            energie += r * r;
+        }
+        int32_t dernier = 0;
+        for (int32_t n = fin - dernierBloc; n < static_cast<int32_t>(x.size()); ++n)
+            if (std::fabs(x[static_cast<size_t>(n)]) > 2000) dernier = n + 1;
+        EXPECT_LT(ecart, 0.01 * energie)
+            << "heard up to " << dernier - fin << " frames from the end";
+        EXPECT_NEAR(dernier, fin, 8) << "heard up to " << dernier - fin << " frames from the end";
+        break;
     }
-    ASSERT_GE(debut, 0);
-    // Its last 10 ms: the played samples, nearly exactly; nothing after them.
-    double ecart = 0, energie = 0;
-    for (int32_t n = total - 480; n < total; ++n) {
-        const double r = joue[static_cast<size_t>(n)];
-        const double d = x[static_cast<size_t>(debut + n)] - r;
-        ecart += d * d;
-        energie += r * r;
-    }
-    int32_t dernier = 0;
-    for (int32_t n = 0; n < total + 4800; ++n)
-        if (std::fabs(x[static_cast<size_t>(debut + n)]) > 2000) dernier = n + 1;
-    EXPECT_LT(ecart, 0.01 * energie) << "heard up to frame " << dernier << " of " << total;
-    EXPECT_NEAR(dernier, total, 8) << "heard up to frame " << dernier << " of " << total;
 }
 
 // A new frequency while playing is heard within 200 ms, whether the buffer keeps its

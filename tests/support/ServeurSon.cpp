@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -80,6 +81,14 @@ ServeurSon::ServeurSon(TypeServeur type) : type_(type) {
                            "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dossier_ + "/bus"});
     Active();
     pret_ = type == TypeServeur::PipeWire ? DemarrePipeWire() : DemarrePulseAudio();
+    if (!pret_) { // what went wrong, for the test's output
+        std::cerr << "private " << NomServeur(type) << " not ready in " << dossier_ << "\n";
+        for (const char* journal : {"/serveur.err", "/clients.err"}) {
+            std::ifstream entree(dossier_ + journal);
+            for (std::string ligne; std::getline(entree, ligne);)
+                std::cerr << journal + 1 << ": " << ligne << "\n";
+        }
+    }
 }
 
 bool ServeurSon::DemarrePulseAudio() {
@@ -119,15 +128,16 @@ bool ServeurSon::DemarrePipeWire() {
     serveur_ = Lance({"pipewire-pulse"}, true);
     if (auxiliaires_.back() <= 0 || serveur_ <= 0 || !AttendReponse()) return false;
     if (Pactl({"load-module", "module-null-sink", "sink_name=essai", "rate=48000", "channels=2",
-               "sink_properties=device.description=Essai"}) != 0 ||
-        Pactl({"set-default-sink", Puits}) != 0)
+               "sink_properties=device.description=Essai"}) != 0)
         return false;
-    // The session manager makes the sink and its monitor the defaults a moment later.
+    // The sink appears a moment after the module loads, so it is made the default until
+    // it takes; the session manager then makes its monitor the default source.
     const auto limite = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < limite) {
         if (!EnMarche()) return false;
-        if (PactlTexte({"get-default-sink"}) == Puits &&
-            PactlTexte({"get-default-source"}) == Moniteur)
+        if (PactlTexte({"get-default-sink"}) != Puits)
+            Pactl({"set-default-sink", Puits});
+        else if (PactlTexte({"get-default-source"}) == Moniteur)
             return true;
         std::this_thread::sleep_for(20ms);
     }
