@@ -18,6 +18,8 @@ TFormLogo::TFormLogo(QWidget* parent)
         move(ecran->geometry().center() - rect().center());
     timer1_.setInterval(DureeLogo);
     timer1_.setSingleShot(true);
+    // A coarse timer may fire 5 % early: the splash must never stay less than its time.
+    timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, &TFormLogo::Timer1Timer);
 }
 

@@ -91,31 +91,53 @@ void TFormOption::Relie() {
     Ui::TFormOption& u = *ui_;
     EtatOptions& e = modele_.Etat;
     // Each change only enables "Appliquer"; the value waits in the model for the apply.
-    auto change = [this](auto ecrit) {
-        return [this, ecrit](auto... valeur) {
-            ecrit(valeur...);
-            modele_.Change();
-            Affiche();
-        };
+    auto change = [this] {
+        modele_.Change();
+        Affiche();
     };
-    connect(groupe1_, &QButtonGroup::idClicked, this, change([&e](int id) { e.Proportions = id; }));
-    connect(groupe2_, &QButtonGroup::idClicked, this, change([&e](int id) { e.Position = id; }));
-    connect(groupeVSync_, &QButtonGroup::idClicked, this, change([&e](int id) { e.VSync = id; }));
-    connect(u.CheckBox2, &QCheckBox::clicked, this, change([&e](bool c) { e.Grille = c; }));
-    connect(u.CheckBoxCurseurs, &QCheckBox::clicked, this,
-            change([&e](bool c) { e.Curseurs = c; }));
-    connect(u.CheckBoxStereo, &QCheckBox::clicked, this, change([&e](bool c) { e.Stereo = c; }));
-    connect(u.CheckBoxBulles, &QCheckBox::clicked, this, change([&e](bool c) { e.Bulles = c; }));
-    connect(u.EditLargGraph, &QLineEdit::textEdited, this,
-            change([&e](const QString& t) { e.LargGraph = t.toStdString(); }));
-    connect(u.EditHautGraph, &QLineEdit::textEdited, this,
-            change([&e](const QString& t) { e.HautGraph = t.toStdString(); }));
-    connect(u.ComboBoxFreq, &QComboBox::editTextChanged, this, change([&e](const QString& t) {
-                e.TexteFe = t.toStdString();
-                e.IndexFe = -1;
-                for (size_t i = 0; i < e.ListeFe.size(); ++i)
-                    if (e.ListeFe[i] == e.TexteFe) e.IndexFe = static_cast<int32_t>(i);
-            }));
+    connect(groupe1_, &QButtonGroup::idClicked, this, [&e, change](int id) {
+        e.Proportions = id;
+        change();
+    });
+    connect(groupe2_, &QButtonGroup::idClicked, this, [&e, change](int id) {
+        e.Position = id;
+        change();
+    });
+    connect(groupeVSync_, &QButtonGroup::idClicked, this, [&e, change](int id) {
+        e.VSync = id;
+        change();
+    });
+    connect(u.CheckBox2, &QCheckBox::clicked, this, [&e, change](bool c) {
+        e.Grille = c;
+        change();
+    });
+    connect(u.CheckBoxCurseurs, &QCheckBox::clicked, this, [&e, change](bool c) {
+        e.Curseurs = c;
+        change();
+    });
+    connect(u.CheckBoxStereo, &QCheckBox::clicked, this, [&e, change](bool c) {
+        e.Stereo = c;
+        change();
+    });
+    connect(u.CheckBoxBulles, &QCheckBox::clicked, this, [&e, change](bool c) {
+        e.Bulles = c;
+        change();
+    });
+    connect(u.EditLargGraph, &QLineEdit::textEdited, this, [&e, change](const QString& t) {
+        e.LargGraph = t.toStdString();
+        change();
+    });
+    connect(u.EditHautGraph, &QLineEdit::textEdited, this, [&e, change](const QString& t) {
+        e.HautGraph = t.toStdString();
+        change();
+    });
+    connect(u.ComboBoxFreq, &QComboBox::editTextChanged, this, [&e, change](const QString& t) {
+        e.TexteFe = t.toStdString();
+        e.IndexFe = -1;
+        for (size_t i = 0; i < e.ListeFe.size(); ++i)
+            if (e.ListeFe[i] == e.TexteFe) e.IndexFe = static_cast<int32_t>(i);
+        change();
+    });
     connect(u.ComboBoxEntreeSon, &QComboBox::activated, this, [this](int entree) {
         modele_.ComboBoxEntreeSonChange(entree);
         Affiche();
