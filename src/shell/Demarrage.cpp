@@ -46,8 +46,7 @@ Application::~Application() {
 
 void Application::CreeFenetresOscilloscope() {
     // Until the control window exists: a stand-in main window with its "&Générateur..."
-    // shortcut. The scope window and the options dialog come with the control window,
-    // which implements CibleOptions.
+    // shortcut. The scope window comes with the control window.
     form1_ = std::make_unique<QWidget>();
     form1_->setWindowTitle(QStringLiteral("Tamburella"));
     form1_->setFixedSize(378, 150);
@@ -56,6 +55,16 @@ void Application::CreeFenetresOscilloscope() {
     generateur->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
     connect(generateur, &QAction::triggered, this, &Application::MontreGenerateur);
     form1_->addAction(generateur);
+
+    // The control window owns what the options dialog edits; its hint flag, read from its
+    // settings, is the generator window's too.
+    if (auto* cible = dynamic_cast<CibleOptions*>(form1_.get())) {
+        gene_.BullesGene = cible->Bulles();
+        formOption_ = std::make_unique<TFormOption>(
+            *cible, QApplication::applicationName().toStdString(), chemin_, [this](bool bulles) {
+                if (geneForm_) geneForm_->AfficheBulles(bulles);
+            });
+    }
 }
 
 void Application::CreeFenetresGenerateur() {
