@@ -22,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <complex>
@@ -324,9 +325,19 @@ TEST_F(Programme, GenerateurSeulSinusSilenceSweepEtFermeture) {
     // Go: the sine at 441 Hz on the sink.
     Clic(52 + 23, 108 + 10);
     ASSERT_TRUE(Attend([&] { return Efficace(enregistreur.Derniers(4800)) > 5000; }, 5s));
-    ASSERT_TRUE(Attend([&] { return enregistreur.Trames() > 48000; }, 5s));
-    const double f = Pic(enregistreur.Derniers(Enregistreur::Fe), 430, 452, 0.1);
-    EXPECT_NEAR(f, 441.0, 0.3);
+    // One second of the tone alone.
+    const int64_t debut = enregistreur.Trames();
+    ASSERT_TRUE(Attend([&] { return enregistreur.Trames() > debut + Enregistreur::Fe; }, 5s));
+    // Four quarters of it, so that a gap of a starved recorder or player on a busy machine
+    // spoils one of them at most: the median.
+    const std::vector<float> x = enregistreur.Derniers(Enregistreur::Fe);
+    std::vector<double> f;
+    for (size_t q = 0; q < 4; ++q)
+        f.push_back(Pic({x.begin() + static_cast<long>(q * x.size() / 4),
+                         x.begin() + static_cast<long>((q + 1) * x.size() / 4)},
+                        430, 452, 0.05));
+    std::sort(f.begin(), f.end());
+    EXPECT_NEAR((f[1] + f[2]) / 2, 441.0, 1.0) << f[0] << " " << f[1] << " " << f[2] << " " << f[3];
 
     // Stop: silence.
     Clic(100 + 23, 108 + 10);
