@@ -14,13 +14,13 @@
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
-#include <QScreen>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
@@ -63,7 +63,11 @@ pid_t Lance(const std::vector<std::string>& arguments, const std::string& dossie
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (sortie >= 0) posix_spawn_file_actions_adddup2(&actions, sortie, STDOUT_FILENO);
+    // Nothing a child prints may hold the test's own output open.
+    if (sortie >= 0)
+        posix_spawn_file_actions_adddup2(&actions, sortie, STDOUT_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     const std::string journal = dossier + "/journal.txt";
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, journal.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0600);
@@ -198,12 +202,13 @@ protected:
         dossierX_ = fs::temp_directory_path() / ("tamburella-x-" + std::to_string(getpid()));
         fs::create_directories(dossierX_);
         serveurX_ = new ServeurX(dossierX_.string());
-        // This process draws on the same display, to render what the screen should show.
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // The expected pictures are drawn off screen, with the same fonts.
         static int argc = 1;
         static char nom[] = "test_programme";
         static char* argv[] = {nom, nullptr};
         if (serveurX_->Pret()) application_ = new QApplication(argc, argv);
+        // The program runs on the X server.
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
     static void TearDownTestSuite() {
         delete application_;
@@ -267,11 +272,24 @@ protected:
         EXPECT_EQ(Xdotool({"windowfocus", "--sync", id}, dossier_).first, 0);
         EXPECT_EQ(Xdotool({"key", "--clearmodifiers", touches}, dossier_).first, 0);
     }
-    QImage Ecran(int x, int y, int l, int h) const {
-        return QGuiApplication::primaryScreen()
-            ->grabWindow(0, x, y, l, h)
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
+    // A rectangle of the screen, read from the X server (24-bit depth: 32-bit pixels).
+    static QImage Ecran(int x, int y, int l, int h) {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        QImage image;
+        if (!xcb_connection_has_error(c)) {
+            const xcb_window_t racine = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+            xcb_get_image_reply_t* r = xcb_get_image_reply(
+                c,
+                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, racine, static_cast<int16_t>(x),
+                              static_cast<int16_t>(y), static_cast<uint16_t>(l),
+                              static_cast<uint16_t>(h), ~0u),
+                nullptr);
+            if (r && xcb_get_image_data_length(r) == l * h * 4)
+                image = QImage(xcb_get_image_data(r), l, h, l * 4, QImage::Format_RGB32).copy();
+            std::free(r);
+        }
+        xcb_disconnect(c);
+        return image;
     }
 
     static ServeurSon* serveurSon_;
