@@ -10,6 +10,14 @@
 
 #include <cstdio>
 
+extern "C" {
+// Read by LeakSanitizer when the program is built with it: leaks of the font and D-Bus
+// libraries that Qt loads are theirs, not ours.
+const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\nleak:libdbus\n";
+}
+}
+
 int main(int argc, char* argv[]) {
     switch (shell::LitLigneCommande(argc, argv)) {
     case shell::ModeDemarrage::Aide:
