@@ -64,11 +64,14 @@ TGeneForm::TGeneForm(ContexteGene& contexte, std::string cheminReglages, QWidget
     menu_->addAction(ui_->MenuItemOptions);
     addAction(ui_->MenuItemOptions);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // The formula field has a grey background.
+    ui_->EditFonction->setStyleSheet(QStringLiteral("background: #c0c0c0;"));
 
     // The window sees every key first, and decides whether hints show.
+    // (Not the pop-up menu: Enter there chooses an item.)
     installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
+        if (w->window() == this) w->installEventFilter(this);
 
     timer1_.setInterval(100);
     Relie();
@@ -236,8 +239,6 @@ void TGeneForm::Affiche() {
     u.ComboBoxPredef->setVisible(c.ComboBoxPredefVisible);
     u.Label4->setEnabled(c.Label4);
     u.EditFreq->setEnabled(c.EditFreq);
-    // The formula field has a grey background.
-    u.EditFonction->setStyleSheet(QStringLiteral("background: #c0c0c0;"));
 
     const bool sweep = c.Panneau == Disposition::Sweep;
     QFrame* panneau = sweep ? u.Panel3 : u.Panel2;

@@ -176,9 +176,14 @@ TEST(FenetreGene, CtrlMajFaitSurgirLeMenuEtLesRaccourcisChangentDeMode) {
     b.fenetre->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(b.fenetre.get()));
     QTest::keyPress(b.ui().EditFreq, Qt::Key_Shift, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_TRUE(b.fenetre->PopupMenu1()->isVisible());
-    b.fenetre->PopupMenu1()->hide();
+    QMenu* menu = b.fenetre->PopupMenu1();
+    EXPECT_TRUE(menu->isVisible());
     QTest::keyRelease(b.ui().EditFreq, Qt::Key_Shift, Qt::ControlModifier);
+    // Enter in the menu chooses its item; it is not the window's Enter.
+    menu->setActiveAction(b.ui().Utilisateur);
+    QTest::keyClick(menu, Qt::Key_Return);
+    EXPECT_TRUE(b.ui().Utilisateur->isChecked());
+    EXPECT_FALSE(menu->isVisible());
 
     struct Cas {
         Qt::Key touche;
