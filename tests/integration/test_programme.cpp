@@ -237,23 +237,17 @@ class Programme : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         serveurSon_ = new ServeurSon;
-        dossierX_ = fs::temp_directory_path() / ("tamburella-x-" + std::to_string(getpid()));
-        fs::create_directories(dossierX_);
-        serveurX_ = new ServeurX(dossierX_.string());
         // The expected pictures are drawn off screen, with the same fonts.
         static int argc = 1;
         static char nom[] = "test_programme";
         static char* argv[] = {nom, nullptr};
-        if (serveurX_->Pret()) application_ = new QApplication(argc, argv);
+        application_ = new QApplication(argc, argv);
         // The program runs on the X server.
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
     static void TearDownTestSuite() {
         delete application_;
-        delete serveurX_;
         delete serveurSon_;
-        std::error_code e;
-        fs::remove_all(dossierX_, e);
     }
     void SetUp() override {
 #if defined(__SANITIZE_THREAD__)
@@ -262,11 +256,12 @@ protected:
         GTEST_SKIP() << "the program under ThreadSanitizer";
 #endif
         ASSERT_TRUE(serveurSon_->Pret()) << "private sound server";
-        ASSERT_TRUE(serveurX_->Pret()) << "private X server";
         dossier_ = fs::temp_directory_path() /
                    ("tamburella-programme-" + std::to_string(getpid()) + "-" +
                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dossier_);
+        fs::create_directories(dossier_ / "x");
+        serveurX_ = std::make_unique<ServeurX>((dossier_ / "x").string());
+        ASSERT_TRUE(serveurX_->Pret()) << "private X server";
         // The settings file lies beside the program: a copy of its own.
         programme_ = (dossier_ / "tamburella").string();
         fs::copy_file(TAMBURELLA_PROGRAMME, programme_, fs::copy_options::overwrite_existing);
@@ -274,12 +269,18 @@ protected:
     }
     void TearDown() override {
         Arrete(pid_);
+        const char* affichage = std::getenv("DISPLAY");
+        const bool repond = serveurX_ && affichage && Repond(affichage);
+        serveurX_.reset();
         if (!HasFailure()) {
             std::error_code e;
             fs::remove_all(dossier_, e);
         } else {
-            std::ifstream journal(dossier_ / "journal.txt");
+            std::ifstream journal(dossier_ / "journal.txt"), x(dossier_ / "x" / "journal.txt");
             std::cerr << "program's messages:\n" << journal.rdbuf() << "\n";
+            std::cerr << "X server (" << (repond ? "answering" : "not answering")
+                      << " at the end):\n"
+                      << x.rdbuf() << "\n";
         }
     }
 
@@ -338,18 +339,15 @@ protected:
     }
 
     static ServeurSon* serveurSon_;
-    static ServeurX* serveurX_;
     static QApplication* application_;
-    static fs::path dossierX_;
+    std::unique_ptr<ServeurX> serveurX_;
     fs::path dossier_;
     std::string programme_;
     pid_t pid_ = -1;
 };
 
 ServeurSon* Programme::serveurSon_ = nullptr;
-ServeurX* Programme::serveurX_ = nullptr;
 QApplication* Programme::application_ = nullptr;
-fs::path Programme::dossierX_;
 
 // The read-out as the generator window draws "texte" (inside its frame).
 QImage LectureAttendue(const QString& texte) {
