@@ -10,7 +10,7 @@ function(tamburella_library name)
     target_include_directories(tamburella_${name} PUBLIC ${TAMBURELLA_SOURCE_DIR}/src)
     target_link_libraries(tamburella_${name} PUBLIC ${A_DEPENDS})
     if(A_QT)
-        set_target_properties(tamburella_${name} PROPERTIES AUTOMOC ON)
+        set_target_properties(tamburella_${name} PROPERTIES AUTOMOC ON AUTOUIC ON)
     endif()
 endfunction()
 
