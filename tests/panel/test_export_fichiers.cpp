@@ -269,8 +269,9 @@ TEST(Metafichier, WmfPlacableLuParWmf2svg) {
         if (std::count(p.attributs.begin(), p.attributs.end(), ',') >= 1999) ++traces;
     EXPECT_EQ(traces, 2);
     // Texts by their place: the last two numbers of the matrix, the baseline's start.
+    const auto textes = Elements(image, "text");
     for (const char* contenu : {"Tamburella v0.88", "t (ms)", "x (×10%)"}) {
-        const Element* e = Texte(Elements(image, "text"), contenu);
+        const Element* e = Texte(textes, contenu);
         ASSERT_NE(e, nullptr) << contenu;
         const size_t fin = e->attributs.rfind(')');
         ASSERT_NE(fin, std::string::npos) << contenu;
