@@ -77,7 +77,7 @@ struct Utilisateur {
     }
 };
 
-TEST(Export, DialogueMetafichier) {
+TEST(CommandesExport, DialogueMetafichier) {
     QFileDialog dialogue;
     PrepareDialogueMetafichier(dialogue, "/tmp");
     EXPECT_EQ(dialogue.windowTitle(), "Enregistre la courbe  du signal dans un métafichier");
@@ -89,7 +89,7 @@ TEST(Export, DialogueMetafichier) {
 }
 
 // The name typed decides the format; the folder is remembered for the next opening.
-TEST(Export, ExtensionsDesFichiers) {
+TEST(CommandesExport, ExtensionsDesFichiers) {
     ExportExemple x;
     struct Cas {
         const char* tape;
@@ -128,7 +128,7 @@ TEST(Export, ExtensionsDesFichiers) {
     }
 }
 
-TEST(Export, AnnulerNeLaisseRien) {
+TEST(CommandesExport, AnnulerNeLaisseRien) {
     ExportExemple x;
     DossierTemporaire dossier;
     Utilisateur u; // answers Cancel
@@ -151,7 +151,7 @@ TEST(Export, AnnulerNeLaisseRien) {
     EXPECT_EQ(u.avertissements, 0);
 }
 
-TEST(Export, EcritureImpossibleSignalee) {
+TEST(CommandesExport, EcritureImpossibleSignalee) {
     ExportExemple x;
     DossierTemporaire dossier;
     const std::string chemin = dossier.Chemin("courbe.emf");
@@ -173,7 +173,7 @@ TEST(Export, EcritureImpossibleSignalee) {
 }
 
 // The vector picture for office suites, SVG for drawing programs, PNG for the rest.
-TEST(Export, PressePapiers) {
+TEST(CommandesExport, PressePapiers) {
     ExportExemple x;
     Copier1Click(x.s.vue, x.options);
     const QMimeData* donnees = QGuiApplication::clipboard()->mimeData();

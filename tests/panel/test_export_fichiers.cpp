@@ -355,7 +355,7 @@ TEST(Metafichier, DossierDuFichier) {
 }
 
 // A4 printable areas at 600 dpi: portrait and landscape, square and fitted.
-TEST(Impression, MiseEnPage) {
+TEST(PageImprimee, MiseEnPage) {
     struct Cas {
         bool ajuste;
         double Z, V; // mm
