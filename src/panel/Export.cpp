@@ -110,12 +110,15 @@ QString Texte(const std::string& s) {
 
 DialoguesExport DialoguesSysteme() {
     DialoguesExport d;
-    d.ChoisirFichier = [](QFileDialog& dialogue) {
+    d.ChoisirFichier = [](QWidget* parent, const std::string& InitialMetaDir) {
+        QFileDialog dialogue(parent);
+        PrepareDialogueMetafichier(dialogue, InitialMetaDir);
         if (dialogue.exec() != QDialog::Accepted || dialogue.selectedFiles().isEmpty())
             return QString();
         return dialogue.selectedFiles().first();
     };
-    d.ChoisirImpression = [](QPrintDialog& dialogue) {
+    d.ChoisirImpression = [](QPrinter& imprimante, QWidget* parent) {
+        QPrintDialog dialogue(&imprimante, parent);
         return dialogue.exec() == QDialog::Accepted;
     };
     d.Avertir = [](QWidget* parent, const QString& titre, const QString& texte) {
@@ -158,9 +161,7 @@ void PrepareDialogueMetafichier(QFileDialog& dialogue, const std::string& Initia
 IssueExport Mtafichier1Click(const display::VueScope& vue, const display::OptionsExport& options,
                              const ReglagesImage& reglages, std::string& InitialMetaDir,
                              QWidget* parent, const DialoguesExport& dialogues) {
-    QFileDialog dialogue(parent);
-    PrepareDialogueMetafichier(dialogue, InitialMetaDir);
-    const QString choix = dialogues.ChoisirFichier(dialogue);
+    const QString choix = dialogues.ChoisirFichier(parent, InitialMetaDir);
     if (choix.isEmpty()) return IssueExport::Annule;
     const QByteArray nom = QFile::encodeName(choix);
     const std::string chemin(nom.constData(), static_cast<size_t>(nom.size()));
@@ -193,10 +194,7 @@ IssueExport Imprimer1Click(const display::VueScope& vue, const display::OptionsE
         imprimante = locale.get();
     }
     PrepareImprimante(*imprimante, reglages);
-    {
-        QPrintDialog dialogue(imprimante, parent);
-        if (!dialogues.ChoisirImpression(dialogue)) return IssueExport::Annule;
-    }
+    if (!dialogues.ChoisirImpression(*imprimante, parent)) return IssueExport::Annule;
     QPainter peintre;
     bool reussi = peintre.begin(imprimante);
     if (reussi) {

@@ -17,7 +17,6 @@
 class QFileDialog;
 class QMimeData;
 class QPainter;
-class QPrintDialog;
 class QPrinter;
 class QRect;
 class QWidget;
@@ -36,10 +35,13 @@ inline constexpr int CotePng = 1000;
 
 // The modal steps of the commands.
 struct DialoguesExport {
-    // Shows the save dialog as the command set it up; the chosen file, "" if cancelled.
-    std::function<QString(QFileDialog&)> ChoisirFichier;
-    // Shows the print dialog; true when the user asked to print.
-    std::function<bool(QPrintDialog&)> ChoisirImpression;
+    // Asks for the metafile to write, starting in `InitialMetaDir` (the system's version
+    // shows the save dialog set up by PrepareDialogueMetafichier); the chosen file, "" if
+    // cancelled.
+    std::function<QString(QWidget* parent, const std::string& InitialMetaDir)> ChoisirFichier;
+    // Lets the user choose the printer and its options (the system's version shows the
+    // print dialog on `imprimante`); true when the user asked to print.
+    std::function<bool(QPrinter& imprimante, QWidget* parent)> ChoisirImpression;
     // A warning message box ("\r" in the text is a line break).
     std::function<void(QWidget* parent, const QString& titre, const QString& texte)> Avertir;
 };

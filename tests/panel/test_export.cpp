@@ -1,6 +1,7 @@
-// The export commands with their dialogs, clipboard and printer, on the off-screen
-// platform: the dialogs' set-up, the files chosen through a real save dialog, cancelling,
-// a failed write, the clipboard's three formats and printing to PDF files.
+// The export commands with their clipboard and printer, on the off-screen platform, the
+// user's answers standing in for the dialogs: the files by their names, cancelling, a
+// failed write, the clipboard's three formats and printing to PDF files. (The dialogs
+// themselves: test_export_dialogues.cpp.)
 
 #include "DossierTemporaire.h"
 #include "panel/Export.h"
@@ -11,10 +12,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFileDialog>
 #include <QImage>
 #include <QMimeData>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QSvgRenderer>
 
@@ -49,25 +48,19 @@ QString Q(const std::string& s) {
 
 // Dialogs that answer as a user would, and remember what they were shown.
 struct Utilisateur {
-    QString fichier;     // typed into the save dialog; empty = Cancel
+    QString fichier;     // chosen in the save dialog; empty = Cancel
     bool imprime = true; // the print dialog's answer
     int avertissements = 0;
     QString titre, texte;
-    QString titreDialogue, dossierDialogue;
+    std::string dossierDialogue = "?";
 
     DialoguesExport Dialogues() {
         DialoguesExport d;
-        d.ChoisirFichier = [this](QFileDialog& dialogue) {
-            titreDialogue = dialogue.windowTitle();
-            dossierDialogue = dialogue.directory().absolutePath();
-            if (fichier.isEmpty()) return QString();
-            // The dialog itself takes the name, so its default extension applies.
-            dialogue.setOption(QFileDialog::DontUseNativeDialog);
-            dialogue.selectFile(fichier);
-            static_cast<QDialog&>(dialogue).accept();
-            return dialogue.selectedFiles().value(0);
+        d.ChoisirFichier = [this](QWidget*, const std::string& dossier) {
+            dossierDialogue = dossier;
+            return fichier;
         };
-        d.ChoisirImpression = [this](QPrintDialog&) { return imprime; };
+        d.ChoisirImpression = [this](QPrinter&, QWidget*) { return imprime; };
         d.Avertir = [this](QWidget*, const QString& t, const QString& m) {
             ++avertissements;
             titre = t;
@@ -77,18 +70,7 @@ struct Utilisateur {
     }
 };
 
-TEST(CommandesExport, DialogueMetafichier) {
-    QFileDialog dialogue;
-    PrepareDialogueMetafichier(dialogue, "/tmp");
-    EXPECT_EQ(dialogue.windowTitle(), "Enregistre la courbe  du signal dans un métafichier");
-    EXPECT_EQ(dialogue.acceptMode(), QFileDialog::AcceptSave);
-    EXPECT_EQ(dialogue.nameFilters(), QStringList{"Métafichiers *.wmf *.emf (*.wmf *.emf)"});
-    EXPECT_EQ(dialogue.defaultSuffix(), "wmf");
-    EXPECT_FALSE(dialogue.testOption(QFileDialog::DontConfirmOverwrite));
-    EXPECT_EQ(dialogue.directory().absolutePath(), "/tmp");
-}
-
-// The name typed decides the format; the folder is remembered for the next opening.
+// The name chosen decides the format; the folder is remembered for the next opening.
 TEST(CommandesExport, ExtensionsDesFichiers) {
     ExportExemple x;
     struct Cas {
@@ -100,7 +82,7 @@ TEST(CommandesExport, ExtensionsDesFichiers) {
         {"x.EmF", "x.EmF", false},
         {"x.wmf", "x.wmf", true},
         {"x.svgz", "x.svgz", false},
-        {"x", "x.wmf", true}, // the dialog's default extension
+        {"x", "x", false}, // (the dialog itself adds ".wmf" to a name typed bare)
     };
     for (const Cas& c : cas) {
         DossierTemporaire dossier;
@@ -111,7 +93,6 @@ TEST(CommandesExport, ExtensionsDesFichiers) {
                                    u.Dialogues()),
                   IssueExport::Fait)
             << c.tape;
-        EXPECT_EQ(u.titreDialogue, "Enregistre la courbe  du signal dans un métafichier");
         EXPECT_EQ(u.dossierDialogue, "/tmp");
         EXPECT_EQ(InitialMetaDir, dossier.Dossier().string());
         EXPECT_EQ(dossier.Fichiers(), std::vector<std::string>{c.fichier}) << c.tape;
@@ -159,7 +140,7 @@ TEST(CommandesExport, EcritureImpossibleSignalee) {
     u.fichier = Q(chemin);
     DialoguesExport d = u.Dialogues();
     // The folder vanishes between the choice and the write.
-    d.ChoisirFichier = [&](QFileDialog&) {
+    d.ChoisirFichier = [&](QWidget*, const std::string&) {
         ::rmdir(dossier.Dossier().c_str());
         return Q(chemin);
     };
@@ -224,9 +205,9 @@ TEST_P(ImpressionPdf, UnePage) {
     DialoguesExport d = u.Dialogues();
     QString titre;
     QPageLayout::Orientation orientation{};
-    d.ChoisirImpression = [&](QPrintDialog& dialogue) {
-        titre = dialogue.printer()->docName();
-        orientation = dialogue.printer()->pageLayout().orientation();
+    d.ChoisirImpression = [&](QPrinter& p, QWidget*) {
+        titre = p.docName();
+        orientation = p.pageLayout().orientation();
         return true;
     };
     ReglagesImage reglages;

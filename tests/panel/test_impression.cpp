@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QPrintDialog>
 #include <QPrinter>
 
 #include <algorithm>
@@ -53,9 +52,9 @@ protected:
     IssueExport Imprime(const ReglagesImage& reglages, bool accepte, QRectF* zone = nullptr) {
         QPrinter imprimante(QPrinter::HighResolution);
         DialoguesExport d;
-        d.ChoisirImpression = [&](QPrintDialog& dialogue) {
-            dialogue.printer()->setPrinterName(QString::fromStdString(serveur.File()));
-            dialogue.printer()->setPageSize(QPageSize(QPageSize::A4));
+        d.ChoisirImpression = [&](QPrinter& p, QWidget*) {
+            p.setPrinterName(QString::fromStdString(serveur.File()));
+            p.setPageSize(QPageSize(QPageSize::A4));
             return accepte;
         };
         d.Avertir = [](QWidget*, const QString&, const QString& texte) {
