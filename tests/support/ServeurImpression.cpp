@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -47,6 +48,40 @@ pid_t Lance(const std::vector<std::string>& arguments, int sortie, const std::st
     return pid;
 }
 
+// cupsd in the foreground, ended by the kernel if this process dies without its
+// destructors (a sanitizer's abort): no server outlives its test.
+pid_t LanceServeur(const std::vector<std::string>& arguments, const std::string& journal) {
+    std::vector<std::string> args = arguments;
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(1);
+    const int nul = ::open("/dev/null", O_RDWR);
+    const int erreurs = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    ::dup2(nul, STDIN_FILENO);
+    ::dup2(nul, STDOUT_FILENO);
+    ::dup2(erreurs, STDERR_FILENO);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+}
+
+// Queue settings left in /etc/cups by test processes that were killed.
+void BalaieReglagesOrphelins() {
+    std::error_code e;
+    for (const auto& entree : fs::directory_iterator("/etc/cups", e)) {
+        const std::string nom = entree.path().filename().string();
+        static const std::string Debut = "cups-pdf-tamburella";
+        if (nom.rfind(Debut, 0) != 0) continue;
+        const int pid = std::atoi(nom.c_str() + Debut.size());
+        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) fs::remove(entree.path(), e);
+    }
+}
+
 } // namespace
 
 ServeurImpression::ServeurImpression() {
@@ -81,12 +116,13 @@ ServeurImpression::ServeurImpression() {
                                         "</Location>\n<Policy default>\n  <Limit All>\n"
                                         "    Order deny,allow\n  </Limit>\n</Policy>\n");
     // cups-pdf reads the settings named after its device's queue name from /etc/cups.
+    BalaieReglagesOrphelins();
     reglagesPdf_ = "/etc/cups/cups-pdf-" + file_ + ".conf";
     Ecrit(reglagesPdf_, "Out " + Sorties() + "\nAnonDirName " + Sorties() + "\nGrp root\n");
 
-    serveur_ =
-        Lance({"cupsd", "-f", "-c", dossier_ + "/cupsd.conf", "-s", dossier_ + "/cups-files.conf"},
-              -1, dossier_ + "/cupsd.err");
+    serveur_ = LanceServeur(
+        {"cupsd", "-f", "-c", dossier_ + "/cupsd.conf", "-s", dossier_ + "/cups-files.conf"},
+        dossier_ + "/cupsd.err");
     if (serveur_ < 0) {
         erreur_ = "cupsd could not be started";
         return;

@@ -2,7 +2,8 @@
 // in a temporary folder, and one queue over the cups-pdf backend that writes each job as a
 // PDF file into Sorties(). Nothing of the system's print setup is used or changed, but for
 // the queue's cups-pdf settings, which cups-pdf only reads from /etc/cups (a file named
-// after the queue, removed at the end). Needs root, as cups-pdf does. While it lives, this
+// after the queue, removed at the end, or by the next server if this process was killed;
+// the server itself ends with this process). Needs root, as cups-pdf does. While it lives, this
 // process's CUPS clients (Qt's print support, libcups) reach it: set up before the first
 // print call of the process.
 #pragma once
