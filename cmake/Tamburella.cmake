@@ -17,7 +17,8 @@ endfunction()
 # tamburella_test(<name> SOURCES ... [DEPENDS ...] [LABEL label] [TIMEOUT s])
 #   A GoogleTest program; each test case becomes a CTest test with one label: "unit"
 #   (default), "integration" for tests that need a private sound server (started by
-#   their own fixture), "notsan" for a program kept out of the ThreadSanitizer run.
+#   their own fixture), "impression" for those that need a private print server (idem),
+#   "notsan" for a program kept out of the ThreadSanitizer run.
 function(tamburella_test name)
     cmake_parse_arguments(A "" "TIMEOUT;LABEL" "SOURCES;DEPENDS" ${ARGN})
     if(NOT A_TIMEOUT)
@@ -27,8 +28,9 @@ function(tamburella_test name)
         set(A_LABEL unit)
     endif()
     set(serie)
-    if(A_LABEL STREQUAL "integration")
-        # Real-time sound: one at a time, so that other tests do not starve them.
+    if(A_LABEL STREQUAL "integration" OR A_LABEL STREQUAL "impression")
+        # Real-time sound, or Ghostscript taking both cores: one at a time, so that other
+        # tests do not starve them.
         set(serie RUN_SERIAL TRUE)
     endif()
     add_executable(${name} ${A_SOURCES} ${TAMBURELLA_SOURCE_DIR}/tests/principal.cpp)
