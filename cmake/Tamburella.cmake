@@ -3,14 +3,15 @@
 set(TAMBURELLA_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 # tamburella_library(<name> SOURCES ... [DEPENDS ...] [QT])
-#   A static library tamburella_<name> whose headers are included as "<name>/Header.h".
+#   A static library tamburella_<name> whose headers are included as "<name>/Header.h";
+#   QT: Qt's moc and uic (forms .ui) run on its sources.
 function(tamburella_library name)
     cmake_parse_arguments(A "QT" "" "SOURCES;DEPENDS" ${ARGN})
     add_library(tamburella_${name} STATIC ${A_SOURCES})
     target_include_directories(tamburella_${name} PUBLIC ${TAMBURELLA_SOURCE_DIR}/src)
     target_link_libraries(tamburella_${name} PUBLIC ${A_DEPENDS})
     if(A_QT)
-        set_target_properties(tamburella_${name} PROPERTIES AUTOMOC ON)
+        set_target_properties(tamburella_${name} PROPERTIES AUTOMOC ON AUTOUIC ON)
     endif()
 endfunction()
 

@@ -48,6 +48,10 @@ inline constexpr const char* MessageErreurThread = "Erreur dans la thread de cal
 // + 3) in spectrum mode (integer division), 0 when the tag is 0.
 int32_t DureeRalenti(bool spectre, int32_t ralenti, int32_t ralentiSpectre);
 
+// VSync = 2: the next tick of the display's frame clock after `maintenant`, both in
+// Compteur() units; ticks fall on the multiples of `periode` (> 0).
+int64_t ProchaineTrameEcran(int64_t maintenant, int64_t periode);
+
 // The clock of the frame-rate measurement (CompteurPrec, CompteurAct): steady_clock in ns.
 inline constexpr int64_t FrequenceCompteur = 1'000'000'000;
 int64_t Compteur();
@@ -88,7 +92,8 @@ public:
     TscopeThread(const TscopeThread&) = delete;
     TscopeThread& operator=(const TscopeThread&) = delete;
 
-    // The thread (and every earlier one) has finished.
+    // The thread (and every earlier one) has finished. Its last act afterwards is the
+    // GUI's FinThread notification.
     bool Termine() const { return termine_.load(std::memory_order_acquire); }
 
 private:
@@ -96,6 +101,10 @@ private:
     void Boucle();
     void Trame();
     void ApresBoucle();
+    // The loop is to end: Arret, or a newer thread took over.
+    bool Fini() const;
+    // Sleeps until `echeance` (a Compteur() reading), waking early when the loop is to end.
+    void DortJusqua(int64_t echeance) const;
 
     ContexteThread& c_;
     PiloteCapture& pilote_;
