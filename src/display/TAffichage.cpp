@@ -114,8 +114,12 @@ private:
 };
 
 TAffichage::TAffichage(Contexte contexte, QWidget* parent)
+    : TAffichage(std::move(contexte), platform::CreeFluxAlsa(), platform::CreeFluxSon(), parent) {}
+
+TAffichage::TAffichage(Contexte contexte, std::unique_ptr<platform::FluxCapture> fluxAlsa,
+                       std::unique_ptr<platform::FluxCapture> fluxSon, QWidget* parent)
     : QWidget(parent), c_(std::move(contexte)), etat_(std::make_unique<engine::EtatScope>()),
-      fluxAlsa_(platform::CreeFluxAlsa()), fluxSon_(platform::CreeFluxSon()), passerelle_(*this) {
+      fluxAlsa_(std::move(fluxAlsa)), fluxSon_(std::move(fluxSon)), passerelle_(*this) {
     const engine::ContexteCapture capture{*etat_, c_.Entree, c_.Tables, c_.Affichage};
     wave_ = std::make_unique<engine::PiloteWave>(capture, *fluxAlsa_);
     ds_ = std::make_unique<engine::PiloteDS>(capture, *fluxSon_);

@@ -71,7 +71,11 @@ public:
         std::string CheminReglages;
     };
 
+    // Capture through ALSA ("wave-in") and the sound server ("DirectSound")...
     explicit TAffichage(Contexte contexte, QWidget* parent = nullptr);
+    // ...or through the given streams (tests).
+    TAffichage(Contexte contexte, std::unique_ptr<platform::FluxCapture> fluxAlsa,
+               std::unique_ptr<platform::FluxCapture> fluxSon, QWidget* parent = nullptr);
     // FormDestroy: stops the thread (serving its hand-overs meanwhile), writes "Ecran"
     // and "Curseurs", releases the picture, the thread and the driver. A failed save is
     // reported only after all that.
@@ -91,6 +95,8 @@ public:
     engine::EtatScope& Etat() { return *etat_; }
     // Capture paused (EnMarche = 0).
     bool EnPause() const;
+    // An acquisition thread has not finished yet (it may be in its last turn, paused).
+    bool ThreadEnCours() const;
     // The picture exists (creation succeeded).
     bool ImageCreee() const { return image_ != nullptr; }
     int32_t LargeurClient() const;
@@ -148,8 +154,6 @@ private:
     // The one-pixel lines of the shown cursors, to repaint.
     void MetAJourCurseurs();
     QRect LigneCurseur(int32_t position, bool vertical) const;
-    // The thread has not finished its last turn yet.
-    bool ThreadEnCours() const;
     // GUI thread, after the thread's FinThread: the deferred work.
     void FinThread();
     void DemarreThread();
