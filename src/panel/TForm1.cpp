@@ -381,8 +381,9 @@ void TForm1::FormClose() {
     ReglagesControle r = modele_.Sauvegarde({position.x(), position.y()});
     if (Crochets.VisibleGene)
         if (const std::optional<bool> visible = Crochets.VisibleGene()) r.VisibleGene = *visible;
+    // A refused write is reported as the application's own error, and closing goes on.
     if (const std::optional<std::string> erreur = EnregistreReglages(cheminReglages_, r))
-        MontreMessage(this, "Tamburella", *erreur);
+        MontreMessage(this, QCoreApplication::applicationName().toUtf8().constData(), *erreur);
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {

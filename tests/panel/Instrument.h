@@ -63,9 +63,12 @@ class FluxEssai final : public platform::FluxCapture {
 public:
     static constexpr double Gauche = 1000, Droite = 250;
 
+    // `refuse`: every Ouvrir fails, as with a device another program holds.
+    explicit FluxEssai(bool refuse = false) : refuse_(refuse) {}
     ~FluxEssai() override { Arreter(); }
     platform::ResultatOuverture Ouvrir(const std::string&, int32_t fe, int32_t canaux,
                                        platform::AnneauCapture& anneau) override {
+        if (refuse_) return platform::ResultatOuverture::Indisponible;
         anneau_ = &anneau;
         fe_ = fe;
         canaux_ = canaux;
@@ -107,6 +110,7 @@ private:
         }
     }
 
+    const bool refuse_;
     platform::AnneauCapture* anneau_ = nullptr;
     int32_t fe_ = 44100, canaux_ = 1;
     std::atomic<bool> marche_{false};
@@ -116,8 +120,9 @@ private:
 // The control window and the scope window, created in the program's order.
 class Instrument {
 public:
-    // `ini`: the settings file's text, none for no file.
-    explicit Instrument(const std::string& ini = {}, const DossierTemporaire* dossier = nullptr)
+    // `ini`: the settings file's text, none for no file. `refuse`: no input opens.
+    explicit Instrument(const std::string& ini = {}, const DossierTemporaire* dossier = nullptr,
+                        bool refuse = false)
         : dossier_(dossier ? dossier : &propre_) {
         if (!ini.empty()) EcritFichier(Reglages(), ini);
         // One device per driver besides the default one, every rate accepted.
@@ -132,9 +137,14 @@ public:
         controle->show();
         scope = std::make_unique<display::TAffichage>(
             display::TAffichage::Contexte{affichage, entree, tables, *controle, Reglages()},
-            std::make_unique<FluxEssai>(), std::make_unique<FluxEssai>());
+            std::make_unique<FluxEssai>(refuse), std::make_unique<FluxEssai>(refuse));
         controle->ConnecteScope(scope.get());
         cree = scope->FormCreate();
+        // As the program does: no input, the control window closes (saving its settings).
+        if (!cree) {
+            Ferme();
+            return;
+        }
         // The control window's shortcuts work while it is the active window.
         controle->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(controle.get()));
@@ -209,12 +219,14 @@ public:
             if (auto* boite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 Titre = boite->windowTitle();
                 Texte = boite->text();
+                Textes << Texte;
                 boite->done(QMessageBox::Ok);
             }
         });
         minuterie_.start();
     }
-    QString Titre, Texte;
+    QString Titre, Texte; // the last one
+    QStringList Textes;   // all of them
 
 private:
     QTimer minuterie_;

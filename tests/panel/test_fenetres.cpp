@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -677,6 +678,66 @@ TEST_F(Fenetres, UnSignalChargeSeMontreEnPause) {
     i.PresseLaPause();
     i.AttendTrames();
     EXPECT_NEAR(PeriodeMoyenne(Montees(Pixels(i))), 44100.0 / essai::FluxEssai::Gauche, 0.5);
+}
+
+// "Décl. Unique": the first accepted trigger stops the capture and shows the paused look.
+TEST_F(Fenetres, LeDeclenchementUniqueSArreteSurLePremierFront) {
+    Instrument i;
+    i.controle->Action("MenuItemSyncMemoire")->trigger();
+    ASSERT_TRUE(Attend([&] { return i.scope->EnPause(); }));
+    ASSERT_TRUE(Attend([&] { return !i.scope->ThreadEnCours(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(i.Widget<QAbstractButton>("Pause")->text(), "Go");
+    EXPECT_TRUE(i.Widget<QAbstractButton>("Pause")->isChecked());
+    EXPECT_EQ(i.Texte("FreqR"), "Pause");
+    EXPECT_NEAR(PeriodeMoyenne(Montees(Pixels(i))), 44100.0 / essai::FluxEssai::Gauche, 0.5);
+    // The next press resumes.
+    i.PresseLaPause();
+    EXPECT_FALSE(i.scope->EnPause());
+}
+
+// No input opens: the message of the last attempt, and the program closes with its
+// settings saved.
+TEST_F(Fenetres, SansEntreeLeProgrammeSeFermeAvecLeMessage) {
+    DossierTemporaire dossier;
+    MessageAttendu message;
+    Instrument i({}, &dossier, true);
+    EXPECT_FALSE(i.cree);
+    EXPECT_EQ(message.Titre, "Problème Tamburella");
+    EXPECT_EQ(message.Texte, "L'entrée son est actuellement indisponible !\nSortez du programme "
+                             "qui l'utilise et redémarrez Tamburella.");
+    EXPECT_NE(LitFichier(dossier.Chemin("tamburella.ini")).find("[Defaut]"), std::string::npos);
+}
+
+// A settings file that refuses the write: both windows say so, and the thread is still
+// stopped and the capture released.
+TEST_F(Fenetres, UnFichierDeReglagesRefuseNEmpechePasLaFermeture) {
+    DossierTemporaire dossier;
+    EcritFichier(dossier.Chemin("tamburella.ini"), "[Defaut]\r\nEchelleX=90\r\n");
+    Instrument i({}, &dossier);
+    i.AttendTrames();
+    std::filesystem::permissions(dossier.Chemin("tamburella.ini"),
+                                 std::filesystem::perms::owner_read);
+    MessageAttendu message;
+    i.Ferme();
+    const QString attendu =
+        QString::fromStdString("Ne peut écrire dans " + dossier.Chemin("tamburella.ini"));
+    EXPECT_EQ(message.Textes, QStringList({attendu, attendu}));
+    EXPECT_EQ(LitFichier(dossier.Chemin("tamburella.ini")), "[Defaut]\r\nEchelleX=90\r\n");
+}
+
+// The options dialog's apply for the input: the capture opened again, now in stereo.
+TEST_F(Fenetres, LaCaptureSeRouvreAvecLesNouveauxReglages) {
+    Instrument i;
+    i.AttendTrames();
+    i.Pause();
+    i.entree.Stereo = true;
+    ASSERT_TRUE(i.controle->RouvreCapture());
+    EXPECT_EQ(i.scope->NbCanaux(), 2);
+    EXPECT_FALSE(i.scope->EnPause());
+    EXPECT_EQ(i.Widget<QAbstractButton>("Pause")->text(), "Pause");
+    i.AttendTrames();
+    ASSERT_TRUE(Attend([&] { return i.Texte("FreqR").endsWith(" Hz"); }));
 }
 
 // Hints follow "Bulles".
