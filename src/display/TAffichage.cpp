@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -147,9 +148,12 @@ bool TAffichage::FormCreate() {
         const platform::FichierIni ini(c_.CheminReglages);
         // Just below the control window, as wide as it, square.
         const panel::GeometrieFenetre g = panel::LitEcran(ini, c_.Controle.GeometrieControle());
+        // Outer coordinates: the frame is assumed to be the control window's.
         const QSize marges = c_.Controle.MargesCadre();
         move(g.Gauche, g.Haut);
         resize(std::max(g.Largeur - marges.width(), 1), std::max(g.Hauteur - marges.height(), 1));
+        geometrieLue_ = g;
+        margesSupposees_ = marges;
         const panel::PositionsCurseurs p = panel::LitCurseurs(ini, height(), width());
         e.Xcurs1 = p.Xcurs1;
         e.Xcurs2 = p.Xcurs2;
@@ -397,6 +401,7 @@ void TAffichage::paintEvent(QPaintEvent*) {
 }
 
 void TAffichage::resizeEvent(QResizeEvent*) {
+    AjusteCadre();
     FormResize();
 }
 
@@ -506,10 +511,29 @@ void TAffichage::PleinEcran(bool plein) {
 
 void TAffichage::showEvent(QShowEvent*) {
     PeriodeEcran();
+    AjusteCadre();
+    // A frame that has not come within a few seconds will not come from the first show.
+    if (geometrieLue_) QTimer::singleShot(3000, this, [this] { geometrieLue_.reset(); });
     if (!ecranConnecte_ && windowHandle()) {
         connect(windowHandle(), &QWindow::screenChanged, this, [this] { PeriodeEcran(); });
         ecranConnecte_ = true;
     }
+}
+
+void TAffichage::moveEvent(QMoveEvent*) {
+    AjusteCadre();
+}
+
+void TAffichage::AjusteCadre() {
+    if (!geometrieLue_ || pleinEcran_ || !isVisible()) return;
+    const QSize marges = frameGeometry().size() - size();
+    if (marges == margesSupposees_) return;
+    // The window manager's frame differs from the one assumed: the saved outer geometry,
+    // so that the window neither grows nor shrinks from one run to the next.
+    const panel::GeometrieFenetre g = *geometrieLue_;
+    geometrieLue_.reset();
+    resize(std::max(g.Largeur - marges.width(), 1), std::max(g.Hauteur - marges.height(), 1));
+    move(g.Gauche, g.Haut);
 }
 
 void TAffichage::PeriodeEcran() {

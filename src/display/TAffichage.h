@@ -142,6 +142,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     class Gui;
@@ -159,6 +160,8 @@ private:
     void DemarreThread();
     void ArreteThread();
     void PeriodeEcran();
+    // The saved outer geometry once the window manager has framed the window.
+    void AjusteCadre();
 
     Contexte c_;
     std::unique_ptr<engine::EtatScope> etat_;
@@ -181,6 +184,10 @@ private:
     bool pleinEcran_ = false;
     QRect geometrieNormale_;
     bool ecranConnecte_ = false;
+    // The outer geometry read from "Ecran" and the frame assumed when it was applied:
+    // a window manager that frames the window differently gets it fitted once.
+    std::optional<panel::GeometrieFenetre> geometrieLue_;
+    QSize margesSupposees_;
 };
 
 } // namespace display

@@ -41,9 +41,12 @@ int Oscilloscope(QApplication& application) {
         display::TAffichage::Contexte{affichage, entree, tables, controle, reglages});
     controle.ConnecteScope(scope.get());
     int code = 0;
-    if (scope->FormCreate())
+    if (scope->FormCreate()) {
+        // The front panel has the keyboard, as the main window.
+        controle.raise();
+        controle.activateWindow();
         code = application.exec();
-    else
+    } else
         controle.close(); // the settings are saved on the way out
     // The windows go last-created first.
     scope.reset();

@@ -184,7 +184,13 @@ public:
         PresseLaPause();
         ASSERT_TRUE(Attend([&] { return !scope->ThreadEnCours(); }));
     }
+    // n frames presented once the ring holds more than one Bruts of the stream (a
+    // starved stream thread on a busy machine must not leave zeros in the picture).
     void AttendTrames(int n = 3) {
+        const engine::EtatScope& e = scope->Etat();
+        ASSERT_TRUE(Attend([&] {
+            return e.TamponCapture.Position() > 2 * int64_t{engine::NbBruts} * scope->NbCanaux();
+        }));
         const int64_t debut = scope->Etat().CompteurAct.load();
         int vues = 0;
         int64_t derniere = debut;
