@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <array>
 
@@ -117,9 +118,15 @@ TForm1::TForm1(engine::ReglagesAffichage& affichage, engine::ReglagesEntree& ent
         w->setCursor(Qt::PointingHandCursor);
     ConstruitMenu();
     Connecte();
+    connect(&enregistrement_, &QFutureWatcher<bool>::finished, this, [this] {
+        if (!enregistrement_.result())
+            MontreMessage(this, TitreSignal, MessageEnregistrementImpossible);
+    });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    enregistrement_.waitForFinished();
+}
 
 void TForm1::ConnecteScope(display::TAffichage* scope) {
     affichage_ = scope;

@@ -12,6 +12,7 @@
 #include "panel/Panneau.h"
 #include "panel/Reglages.h"
 
+#include <QFutureWatcher>
 #include <QWidget>
 
 #include <functional>
@@ -83,7 +84,8 @@ public:
     // "&Enregistrer Signal", "&Charger Signal": the dialogs, then the file.
     void MenuItemEnregistrerClick();
     void MenuItemChargerClick();
-    // The same without the dialogs; a failure shows its message (title "Tamburella").
+    // The same without the dialogs, the save waited for; a failure shows its message
+    // (title "Tamburella").
     bool EnregistreSignalVers(const std::string& nom);
     bool ChargeSignalDepuis(const std::string& nom);
     // The options dialog's apply for the input: the capture opened again with the input
@@ -139,6 +141,8 @@ private:
     // While the widgets are being set from the model, their signals run no handler.
     bool synchro_ = false;
     bool surDessus_ = false;
+    // The menu's save runs beside the GUI thread (it waits for the disk).
+    QFutureWatcher<bool> enregistrement_;
 };
 
 } // namespace panel
