@@ -164,14 +164,22 @@ TEST(Thread, UneTrameUtiliseUnInstantaneDesReglages) {
         bool stereo;
         int32_t canal, canalSync, largeurClient;
         int32_t masque, sync, largeur;
+        int32_t echelleT = 0;
+        bool spectre = false;
     } cas[] = {
         {"mono ignore les voies", false, 3, 1, 640, 1, 0, 640},
         {"stéréo", true, 2, 1, 640, 2, 1, 640},
         {"largeur nulle", true, 3, 0, 0, 3, 0, 1},
         {"largeur au plus 2000", false, 1, 0, 5000, 1, 0, 2000},
+        // What one extraction gives at 8 samples per point, the rest of the window being
+        // covered by stretching; the spectrum keeps the client width.
+        {"1268 points à e = 3", false, 1, 0, 2560, 1, 0, 1268, 3},
+        {"spectre à e = 3", false, 1, 0, 2560, 1, 0, 2000, 3, true},
     };
     for (const Cas& c : cas) {
         Banc b;
+        b.affichage.EchelleT = c.echelleT;
+        b.affichage.SpectreBouton = c.spectre;
         b.etat->StereoActif = c.stereo;
         b.entree.Canal = c.canal;
         b.entree.CanalSync = c.canalSync;
@@ -182,7 +190,7 @@ TEST(Thread, UneTrameUtiliseUnInstantaneDesReglages) {
         b.calculs.ArretApresUneTrame = true;
         auto t = b.Lance();
         ASSERT_TRUE(b.gui.ServirJusqua([&] { return t->Termine(); })) << c.nom;
-        EXPECT_EQ(b.calculs.Extractions, 1) << c.nom;
+        EXPECT_EQ(b.calculs.Extractions + b.calculs.Spectres, 1) << c.nom;
         EXPECT_EQ(b.calculs.Masque, c.masque) << c.nom;
         EXPECT_EQ(b.calculs.Sync, c.sync) << c.nom;
         EXPECT_EQ(b.calculs.Largeur, c.largeur) << c.nom;

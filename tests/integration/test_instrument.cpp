@@ -64,19 +64,28 @@ double Periode(const Image& image) {
     return static_cast<double>(m.back() - m.front()) / static_cast<double>(m.size() - 1);
 }
 
-// How far the rising crossings of the two periods on each side of the trigger point (the
-// middle column) lie from whole periods away from it: the largest distance, in pixels.
-// The crossing on the point itself is left out, since the trigger marker covers the
-// trace there; farther ones too, since a player starved on a busy machine may leave a
-// gap in the tone itself.
-double EcartAuDeclenchement(const std::vector<int>& montees, double periode) {
-    double pire = 0;
+// The rising crossings of the two periods on each side of the trigger point (the middle
+// column), as distances from it; none when the tone does not run through both sides (a
+// player starved on a busy machine leaves gaps of silence in the tone itself). The
+// crossing on the point itself is left out: the trigger marker covers the trace there.
+std::vector<double> AutourDuDeclenchement(const std::vector<int>& montees, double periode) {
+    std::vector<double> d;
+    int avant = 0, apres = 0;
     for (int x : montees) {
-        const double d = x - Sw / 2.0;
-        if (std::abs(d) < 8 || std::abs(d) > 2.5 * periode) continue;
-        const double r = d - periode * std::round(d / periode);
-        pire = std::max(pire, std::abs(r));
+        const double e = x - Sw / 2.0;
+        if (std::abs(e) < 8 || std::abs(e) > 2.5 * periode) continue;
+        d.push_back(e);
+        (e < 0 ? avant : apres)++;
     }
+    if (avant < 2 || apres < 2) d.clear();
+    return d;
+}
+
+// How far those crossings lie from whole periods away from the trigger point, in pixels.
+double EcartAuDeclenchement(const std::vector<double>& distances, double periode) {
+    double pire = 0;
+    for (double d : distances)
+        pire = std::max(pire, std::abs(d - periode * std::round(d / periode)));
     return pire;
 }
 
@@ -164,17 +173,16 @@ TEST_F(Instrument, UnePersonneSEnSert) {
     ASSERT_TRUE(son_.Joue(1000, 1000, 300));
     Demarre();
 
-    // A steady triggered trace of the tone: 44.1 pixels per period, the rising crossing
-    // on the trigger point (the middle column) in every picture with a trace. (A frame
-    // without a new crossing is drawn without a trace; on a busy machine the lowest-
-    // priority thread may show a few.)
+    // A steady triggered trace of the tone: 44.1 pixels per period, locked on the trigger
+    // point (the middle column) in every picture where the tone runs on both sides of it.
     ASSERT_TRUE(AttendPeriode(1000)) << "period " << Periode(Scope());
     int avecTrace = 0;
     ASSERT_TRUE(Attend([&] {
         const std::vector<int> m = Montees(Scope());
-        if (m.size() < 3) return false;
+        const std::vector<double> autour = AutourDuDeclenchement(m, Fe / 1000);
+        if (autour.empty()) return false;
         ++avecTrace;
-        EXPECT_LE(EcartAuDeclenchement(m, Fe / 1000), 2.0)
+        EXPECT_LE(EcartAuDeclenchement(autour, Fe / 1000), 2.0)
             << "picture " << avecTrace << ", crossings " << testing::PrintToString(m);
         return avecTrace >= 5;
     }));
@@ -235,7 +243,8 @@ TEST_F(Instrument, UnePersonneSEnSert) {
     EXPECT_TRUE(Attend([&] { return Compte(Scope(), Rouge) > Sh / 2; }));
     EXPECT_TRUE(Attend([&] {
         const std::vector<int> m = Montees(Scope());
-        return m.size() >= 3 && EcartAuDeclenchement(m, Fe / 500) <= 2.0;
+        const std::vector<double> autour = AutourDuDeclenchement(m, Fe / 500);
+        return !autour.empty() && EcartAuDeclenchement(autour, Fe / 500) <= 2.0;
     }));
     Quitte();
     EXPECT_EQ(Ini(), ini);
