@@ -99,8 +99,9 @@ bool TscopeThread::Fini() const {
 }
 
 void TscopeThread::DortJusqua(int64_t echeance) const {
-    // Slices short enough that a pause or a load never waits on a long slow-down.
-    constexpr int64_t Tranche = 10'000'000;
+    // Slices short enough that a pause or a load never waits on a long slow-down, long
+    // enough that the wait for the screen's next frame (at most one period) is one sleep.
+    constexpr int64_t Tranche = 20'000'000;
     for (int64_t reste = echeance - Compteur(); reste > 0 && !Fini(); reste = echeance - Compteur())
         std::this_thread::sleep_for(std::chrono::nanoseconds(std::min(reste, Tranche)));
 }
