@@ -35,8 +35,8 @@ int32_t DureeRalenti(bool spectre, int32_t ralenti, int32_t ralentiSpectre) {
     return ralenti > 0 ? 1000 >> std::min(ralenti, 7) : 0;
 }
 
-int64_t ProchaineTrameEcran(int64_t maintenant, int64_t periode) {
-    return (maintenant / periode + 1) * periode;
+int64_t ProchaineTrameEcran(int64_t maintenant, int64_t precedente, int64_t periode) {
+    return std::max(maintenant, (precedente / periode + 1) * periode);
 }
 
 int64_t Compteur() {
@@ -164,9 +164,10 @@ void TscopeThread::Trame() {
     // VSync = 2: present on the display's next frame. Retrace polling (1) does not exist
     // here and waits for nothing.
     const int64_t periode = e.PeriodeEcran.load(relache);
-    if (r.VSync.load(relache) == 2 && periode > 0)
-        DortJusqua(ProchaineTrameEcran(Compteur(), periode));
+    const bool vsync = r.VSync.load(relache) == 2 && periode > 0;
+    if (vsync) DortJusqua(ProchaineTrameEcran(Compteur(), presentee_, periode));
     c_.Gui.Afficher();
+    if (vsync) presentee_ = Compteur();
 
     const int32_t ms =
         DureeRalenti(spectre, a.Ralenti.load(relache), a.RalentiSpectre.load(relache));

@@ -48,9 +48,12 @@ inline constexpr const char* MessageErreurThread = "Erreur dans la thread de cal
 // + 3) in spectrum mode (integer division), 0 when the tag is 0.
 int32_t DureeRalenti(bool spectre, int32_t ralenti, int32_t ralentiSpectre);
 
-// VSync = 2: the next tick of the display's frame clock after `maintenant`, both in
-// Compteur() units; ticks fall on the multiples of `periode` (> 0).
-int64_t ProchaineTrameEcran(int64_t maintenant, int64_t periode);
+// VSync = 2: when to present, in Compteur() units, the display's frames starting on the
+// multiples of `periode` (> 0): at the start of the frame after the one in which the
+// previous picture was presented (`precedente`), or at once (`maintenant`) when that
+// start has passed. One picture per display frame, and a frame computed a little late
+// is not held back a whole period.
+int64_t ProchaineTrameEcran(int64_t maintenant, int64_t precedente, int64_t periode);
 
 // The clock of the frame-rate measurement (CompteurPrec, CompteurAct): steady_clock in ns.
 inline constexpr int64_t FrequenceCompteur = 1'000'000'000;
@@ -113,6 +116,8 @@ private:
     // This thread's copy of the buffer-file name (refreshed only when it changes).
     std::string fichierTampon_;
     uint64_t versionFichierTampon_ = 0;
+    // Compteur() when the last picture was presented (VSync = 2).
+    int64_t presentee_ = 0;
     std::atomic<bool> termine_{false};
     std::thread thread_;
 };

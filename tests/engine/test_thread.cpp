@@ -334,8 +334,10 @@ TEST(Thread, LaSynchroVerticalePresenteUneTrameParPeriodeDEcran) {
     b.Termine(*t);
     for (size_t i = 1; i < presentations.size(); ++i)
         EXPECT_GT(presentations[i] / Periode, presentations[i - 1] / Periode) << i;
-    EXPECT_EQ(engine::ProchaineTrameEcran(100, 40), 120);
-    EXPECT_EQ(engine::ProchaineTrameEcran(120, 40), 160);
+    // Presented at 105 (frame 80 .. 120): next at 120; computed late, at 130: at once.
+    EXPECT_EQ(engine::ProchaineTrameEcran(110, 105, 40), 120);
+    EXPECT_EQ(engine::ProchaineTrameEcran(130, 105, 40), 130);
+    EXPECT_EQ(engine::ProchaineTrameEcran(120, 120, 40), 160);
 }
 
 // The driver's start-up wait runs on the acquisition thread, before the first read; a
