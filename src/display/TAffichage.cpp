@@ -50,41 +50,41 @@ public:
     explicit Gui(TAffichage& f) : f_(f) {}
 
     void ArretUnique() override {
-        f_.passerelle_.Poste([&f = f_] { f.c_.Controle.EtatPause(); });
+        f_.passerelle_->Poste([&f = f_] { f.c_.Controle.EtatPause(); });
     }
     void Dessiner() override {
-        f_.passerelle_.Remet([this] {
+        f_.passerelle_->Remet([this] {
             VueScope vue = f_.Vue();
             display::Dessiner(vue);
         });
     }
     void Afficher() override {
-        f_.passerelle_.Remet([this] {
+        f_.passerelle_->Remet([this] {
             engine::PresenteEtMesure(
                 *f_.etat_, f_.image_ != nullptr, [this] { f_.repaint(); },
                 [this](const char* texte) { f_.c_.Controle.LegendeFreqR(texte); });
         });
     }
     void DessinerImage() override {
-        f_.passerelle_.Remet([this] {
+        f_.passerelle_->Remet([this] {
             VueScope vue = f_.Vue();
             display::DessinerImage(vue);
         });
     }
     void DesactiveDepF() override {
-        f_.passerelle_.Remet([this] { f_.c_.Controle.DesactiveDepF(); });
+        f_.passerelle_->Remet([this] { f_.c_.Controle.DesactiveDepF(); });
     }
     void ReactiveDepF(int32_t position) override {
-        f_.passerelle_.Remet([this, position] { f_.c_.Controle.ReactiveDepF(position); });
+        f_.passerelle_->Remet([this, position] { f_.c_.Controle.ReactiveDepF(position); });
     }
     void ErreurCalcul(const char* message) override {
-        f_.passerelle_.Poste([&f = f_, message] {
+        f_.passerelle_->Poste([&f = f_, message] {
             f.c_.Controle.EtatPause();
             MontreProbleme(&f, message);
         });
     }
     void FinThread() override {
-        f_.passerelle_.Poste([&f = f_] { f.FinThread(); });
+        f_.passerelle_->Poste([&f = f_] { f.FinThread(); });
     }
 
 private:
@@ -120,7 +120,8 @@ TAffichage::TAffichage(Contexte contexte, QWidget* parent)
 TAffichage::TAffichage(Contexte contexte, std::unique_ptr<platform::FluxCapture> fluxAlsa,
                        std::unique_ptr<platform::FluxCapture> fluxSon, QWidget* parent)
     : QWidget(parent), c_(std::move(contexte)), etat_(std::make_unique<engine::EtatScope>()),
-      fluxAlsa_(std::move(fluxAlsa)), fluxSon_(std::move(fluxSon)), passerelle_(*this) {
+      fluxAlsa_(std::move(fluxAlsa)), fluxSon_(std::move(fluxSon)),
+      passerelle_(std::make_unique<Passerelle>(*this)) {
     const engine::ContexteCapture capture{*etat_, c_.Entree, c_.Tables, c_.Affichage};
     wave_ = std::make_unique<engine::PiloteWave>(capture, *fluxAlsa_);
     ds_ = std::make_unique<engine::PiloteDS>(capture, *fluxSon_);

@@ -169,7 +169,7 @@ private:
     std::unique_ptr<engine::PiloteWave> wave_;
     std::unique_ptr<engine::PiloteDS> ds_;
     engine::PiloteCapture* pilote_ = nullptr;
-    Passerelle passerelle_;
+    std::unique_ptr<Passerelle> passerelle_;
     std::unique_ptr<Gui> gui_;
     std::unique_ptr<Calculs> calculs_;
     std::unique_ptr<engine::ContexteThread> contexte_;

@@ -227,6 +227,7 @@ TEST_F(Fenetres, EnMonoLesVoiesSontGriseesEtGardentLeursValeurs) {
     }
     EXPECT_EQ(i.entree.Canal, 3);
     EXPECT_EQ(i.entree.CanalSync, 1);
+    i.Pause(); // the thread writes the frame's copies
     EXPECT_EQ(i.scope->Etat().MasqueCanaux, 1);
 }
 
