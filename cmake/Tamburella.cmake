@@ -3,7 +3,8 @@
 set(TAMBURELLA_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 # tamburella_library(<name> SOURCES ... [DEPENDS ...] [QT])
-#   A static library tamburella_<name> whose headers are included as "<name>/Header.h".
+#   A static library tamburella_<name> whose headers are included as "<name>/Header.h";
+#   QT: Qt's moc and uic (forms .ui) run on its sources.
 function(tamburella_library name)
     cmake_parse_arguments(A "QT" "" "SOURCES;DEPENDS" ${ARGN})
     add_library(tamburella_${name} STATIC ${A_SOURCES})

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <mutex>
 
 namespace panel {
 namespace {
@@ -22,6 +23,9 @@ display::ImageEnregistree ImageMetafichier(const display::VueScope& vue,
                                            const display::OptionsExport& options, int32_t w,
                                            int32_t h) {
     display::ImageEnregistree image(w, h);
+    // While capture runs, the acquisition thread may be extracting the next frame into
+    // the arrays the export reads.
+    std::lock_guard verrou(vue.Etat.VerrouMoteur);
     display::DessinerExport(vue, image, image.Largeur(), image.Hauteur(), options);
     return image;
 }

@@ -39,5 +39,6 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("tamburella"));
     const std::string chemin = platform::CheminFichierReglages(platform::CheminProgramme());
     shell::Application fenetres(mode, chemin, gene);
+    if (!fenetres.FenetrePrincipale()) return 0; // the start-up said why
     return application.exec();
 }

@@ -362,23 +362,4 @@ TEST(Demarrage, GenerateurSeulFenetrePrincipaleEtFermerTermine) {
     EXPECT_EQ(ini.LitTexte("Defaut", "VisibleGene", "absent"), "absent");
 }
 
-TEST(Demarrage, ModeNormalLeGenerateurSurDemande) {
-    BancDemarrage b;
-    Application a(ModeDemarrage::Normal, b.ini, b.gene);
-    EXPECT_EQ(QApplication::applicationName(), "Oscilloscope");
-    ASSERT_NE(a.Form1(), nullptr);
-    EXPECT_EQ(a.FenetrePrincipale(), a.Form1());
-    EXPECT_TRUE(a.Form1()->isVisible());
-    EXPECT_FALSE(a.GeneForm()->isVisible());
-    a.Form1()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(a.Form1()));
-    QTest::keyClick(a.Form1(), Qt::Key_G, Qt::ControlModifier);
-    EXPECT_TRUE(a.GeneForm()->isVisible());
-    // The generator closes alone; the main window keeps the program running.
-    a.GeneForm()->close();
-    QTimer::singleShot(200, [] { QCoreApplication::exit(7); });
-    EXPECT_EQ(QApplication::exec(), 7);
-    EXPECT_TRUE(a.Form1()->isVisible());
-}
-
 } // namespace
