@@ -3,21 +3,23 @@
 set(TAMBURELLA_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 # tamburella_library(<name> SOURCES ... [DEPENDS ...] [QT])
-#   A static library tamburella_<name> whose headers are included as "<name>/Header.h".
+#   A static library tamburella_<name> whose headers are included as "<name>/Header.h";
+#   QT: Qt's moc and uic (forms .ui) run on its sources.
 function(tamburella_library name)
     cmake_parse_arguments(A "QT" "" "SOURCES;DEPENDS" ${ARGN})
     add_library(tamburella_${name} STATIC ${A_SOURCES})
     target_include_directories(tamburella_${name} PUBLIC ${TAMBURELLA_SOURCE_DIR}/src)
     target_link_libraries(tamburella_${name} PUBLIC ${A_DEPENDS})
     if(A_QT)
-        set_target_properties(tamburella_${name} PROPERTIES AUTOMOC ON)
+        set_target_properties(tamburella_${name} PROPERTIES AUTOMOC ON AUTOUIC ON)
     endif()
 endfunction()
 
 # tamburella_test(<name> SOURCES ... [DEPENDS ...] [LABEL label] [TIMEOUT s])
 #   A GoogleTest program; each test case becomes a CTest test with one label: "unit"
 #   (default), "integration" for tests that need a private sound server (started by
-#   their own fixture), "notsan" for a program kept out of the ThreadSanitizer run.
+#   their own fixture), "impression" for those that need a private print server (idem),
+#   "notsan" for a program kept out of the ThreadSanitizer run.
 function(tamburella_test name)
     cmake_parse_arguments(A "" "TIMEOUT;LABEL" "SOURCES;DEPENDS" ${ARGN})
     if(NOT A_TIMEOUT)
@@ -27,8 +29,9 @@ function(tamburella_test name)
         set(A_LABEL unit)
     endif()
     set(serie)
-    if(A_LABEL STREQUAL "integration")
-        # Real-time sound: one at a time, so that other tests do not starve them.
+    if(A_LABEL STREQUAL "integration" OR A_LABEL STREQUAL "impression")
+        # Real-time sound, or Ghostscript taking both cores: one at a time, so that other
+        # tests do not starve them.
         set(serie RUN_SERIAL TRUE)
     endif()
     add_executable(${name} ${A_SOURCES} ${TAMBURELLA_SOURCE_DIR}/tests/principal.cpp)

@@ -1,6 +1,7 @@
 #include "display/Rendu.h"
 
 #include "dsp/Fft.h"
+#include "engine/Extraction.h"
 #include "platform/Nombres.h"
 
 #include <algorithm>
@@ -77,8 +78,10 @@ void DessinerTrace(const VueScope& vue, Canevas& canevas, int c, int32_t hauteur
     const int32_t n = NbPointsTrace(vue);
     if (n < 2) return; // a single point draws nothing
     const auto& trace = vue.Etat.Trace[c];
+    const double k = PixelsParPoint(vue);
     for (int32_t i = 0; i < n; ++i)
-        points[i] = {i, Arrondi(static_cast<double>(hauteur) * trace[i]) - 1};
+        points[i] = {k == 1 ? i : Arrondi(i * k),
+                     Arrondi(static_cast<double>(hauteur) * trace[i]) - 1};
     canevas.Polyligne(points.data(), n);
 }
 
@@ -128,7 +131,7 @@ PlanExport Prepare(const VueScope& vue, int32_t w, int32_t h) {
     x.Z.assign(static_cast<size_t>(eX - 3 * x.gX), '0');
 
     // Before the first extraction there are no points: the plot spans the client width.
-    const int32_t n = NbPointsTrace(vue) > 0 ? NbPointsTrace(vue) : std::max(vue.LargeurClient, 1);
+    const int32_t n = NbPointsTrace(vue) > 0 ? NbPointsTrace(vue) : PointsTrace(vue);
     const double deplace = e.DeplaceXCopie;
     if (x.spectre) {
         const double debut = e.DebutSpectre.load(Relache) * x.q / x.SX;
@@ -248,6 +251,16 @@ std::string PrefixeSI(int32_t g) {
     return "10^" + std::to_string(3 * g) + " ";
 }
 
+int32_t PointsTrace(const VueScope& vue) {
+    const int32_t w = std::max(vue.LargeurClient, 1);
+    if (Spectre(vue)) return w;
+    return std::min(w, engine::LargeurMaxExtraction(vue.Affichage.EchelleT.load(Relache)));
+}
+
+double PixelsParPoint(const VueScope& vue) {
+    return static_cast<double>(std::max(vue.LargeurClient, 1)) / PointsTrace(vue);
+}
+
 void Calibrer(VueScope& vue) {
     engine::EtatScope& e = vue.Etat;
     const double fe = vue.Entree.FeCourante.load(Relache);
@@ -260,7 +273,8 @@ void Calibrer(VueScope& vue) {
         e.EtendueY = pleine * PourcentParUnite;
     } else {
         e.UniteX = fe > 0 ? 1 / fe : 0;
-        e.EtendueX = w * e.UniteX * FacteurT(vue);
+        // The span of the trace, which covers the whole width.
+        e.EtendueX = PointsTrace(vue) * e.UniteX * FacteurT(vue);
         e.EtendueY = 2 * pleine * PourcentParUnite;
     }
     e.PasX = Pas125(e.EtendueX);
@@ -335,7 +349,7 @@ void DessinerMarqueur(const VueScope& vue, Canevas& canevas, int32_t hauteurImag
     if (vue.Affichage.TypeSynchro.load(Relache) < engine::Declenchement || Spectre(vue)) return;
     if (!(e.MasqueCanaux & (1 << e.CanalSyncActif))) return;
     const int32_t y = Arrondi((0.5 - 0.005 * e.NiveauDeclPos.load(Relache)) * hauteurImage) - 1;
-    const int32_t x = e.PosDecl.load(Relache);
+    const int32_t x = Arrondi(e.PosDecl.load(Relache) * PixelsParPoint(vue));
     Stylo(canevas, CouleurMarqueur, 1, StyleStylo::Plein);
     // Lines end before their end point: 11 pixels each way, centred on (x, y).
     Ligne(canevas, x, y - 5, x, y + 6);
@@ -381,11 +395,13 @@ void DessinerCurseursExport(const VueScope& vue, Canevas& canevas, int32_t L, do
     canevas.CouleurStylo(Noir);
     canevas.ModeDuStylo(ModeStylo::Copie);
     if (vue.CurseursVerticaux1) {
+        // Cursors sit on window columns; p is per trace point.
+        const double q = p / PixelsParPoint(vue);
         canevas.StyleDuStylo(StyleStylo::Tirets);
-        Ligne(canevas, L + Arrondi(e.Xcurs1 * p), T, L + Arrondi(e.Xcurs1 * p), T + PH);
+        Ligne(canevas, L + Arrondi(e.Xcurs1 * q), T, L + Arrondi(e.Xcurs1 * q), T + PH);
         if (signal) {
             canevas.StyleDuStylo(StyleStylo::Points);
-            Ligne(canevas, L + Arrondi(e.Xcurs2 * p), T, L + Arrondi(e.Xcurs2 * p), T + PH);
+            Ligne(canevas, L + Arrondi(e.Xcurs2 * q), T, L + Arrondi(e.Xcurs2 * q), T + PH);
         }
     }
     if (vue.CurseursHorizontaux1) {

@@ -53,6 +53,15 @@ double PuissanceDix(int32_t n);
 // "k", "M", and p, n / G, T beyond; "10^3g " outside p .. T.
 std::string PrefixeSI(int32_t g);
 
+// Trace points across the picture: in signal mode the client width, within what one
+// extraction gives at the time scale (engine::LargeurMaxExtraction: 2000, 1268 at
+// EchelleT = 3); in spectrum mode the client width.
+int32_t PointsTrace(const VueScope& vue);
+// Picture columns per trace point: 1, or more in signal mode when the window is wider
+// than PointsTrace. A wider window then shows the same trace stretched across its whole
+// width; the calibration, the marker, the readouts and the export follow the same factor.
+double PixelsParPoint(const VueScope& vue);
+
 // Axis spans and grid steps (UniteX, EtendueX, EtendueY, PasX, PasY) for the current
 // client width, rate, scales and mode: about 3 to 7.5 divisions of 1, 2 or 5 · 10^k.
 void Calibrer(VueScope& vue);

@@ -60,11 +60,11 @@ const char* MessageOuverture(int32_t code) {
         return "L'entrée son est actuellement indisponible !\rSortez du programme qui "
                "l'utilise et redémarrez Tamburella.";
     case TamponsImpossibles:
-        return "Impossible de préparer la mémoire tampon pour Wave In !\rRéessayez en "
-               "redémarrant Windows.";
+        return "Impossible de préparer la mémoire tampon pour ALSA !\rRéessayez en "
+               "redémarrant l'ordinateur.";
     case TamponDSImpossible:
-        return "Impossible de créer la mémoire tampon pour Direct Sound !\rRéessayez en "
-               "redémarrant Windows.";
+        return "Impossible de créer la mémoire tampon pour PulseAudio !\rRéessayez en "
+               "redémarrant l'ordinateur.";
     default:
         return "Impossible d'initialiser l'entrée son !";
     }

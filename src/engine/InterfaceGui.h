@@ -43,6 +43,9 @@ public:
     // paused state (pause button caption "Go", FreqR caption "Pause"). Capture has
     // already been stopped. May return before the user closes the box.
     virtual void ErreurCalcul(const char* /*message*/) {}
+    // Does not wait. The thread has finished its last steps (TscopeThread::Termine() is
+    // true): work on the arrays that waited for its last turn may run on the GUI thread.
+    virtual void FinThread() {}
 };
 
 } // namespace engine

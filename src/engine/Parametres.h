@@ -179,6 +179,9 @@ struct EtatScope {
     std::atomic<int64_t> CompteurPrec{0};
     std::atomic<int64_t> CompteurAct{0};
     std::atomic<bool> TraceValide{false};
+    // The scope window's display frame period in ns (0 when the screen does not say):
+    // with VSync = 2 each frame is presented on the next tick of that period.
+    std::atomic<int64_t> PeriodeEcran{0};
 
     // Axis calibration (renderer, GUI thread).
     double UniteX = 0, EtendueY = 0, EtendueX = 0, PasX = 0, PasY = 0;

@@ -29,6 +29,10 @@ public:
     // Whether the last Demarrer got the device running (false when it vanished or the
     // sound server went away); the frames then keep showing the ring's last samples.
     virtual bool DemarrageReussi() const { return true; }
+    // Milliseconds the acquisition thread waits after the last Demarrer before its first
+    // read, for the ring to hold a first screen of samples. The wait belongs to the
+    // thread, never to the GUI thread that called Demarrer.
+    virtual int32_t AttenteDemarrage() const { return 0; }
     // Copies the newest n frames, de-interleaved: channel c, frame j (oldest first) goes
     // to sortie[c * n + j] as a float in 16-bit units; in mono only channel 0 is written.
     // Updates PositionCapture.

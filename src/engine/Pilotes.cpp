@@ -1,9 +1,7 @@
 #include "engine/Pilotes.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace engine {
 
@@ -91,14 +89,15 @@ void PiloteWave::Demarrer() {
     e.Arret.store(false, std::memory_order_relaxed);
     demarre_.store(flux_.Demarrer(), std::memory_order_relaxed);
     e.NbTampons.store(0, std::memory_order_relaxed);
-    // Wait for about the samples of a first screen: 2 per pixel, scaled by the time scale.
+    // The samples of a first screen: 2 per pixel, scaled by the time scale. The thread
+    // waits for them (up to 4.5 s at 8000 Hz); the caller, the GUI thread, does not.
     const int32_t echelle = c_.Affichage.EchelleT.load(std::memory_order_relaxed);
     const auto largeur = static_cast<uint32_t>(2 * e.LargeurClient.load(std::memory_order_relaxed));
     const uint32_t s =
         echelle >= 0 ? largeur << std::min(echelle, 3) : largeur >> std::min(-echelle, 3);
     const double fe = c_.Entree.FeCourante.load(std::memory_order_relaxed);
-    const auto ms = std::lrint((s + EtatScope::Delai) / fe * 1000.0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    attente_.store(static_cast<int32_t>(std::lrint((s + EtatScope::Delai) / fe * 1000.0)),
+                   std::memory_order_relaxed);
 }
 
 void PiloteWave::Lire(float* sortie, int32_t n) {

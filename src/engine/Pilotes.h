@@ -36,15 +36,18 @@ public:
     int32_t Ouvrir() override;
     void Fermer() override;
     void Arreter() override;
-    // Also waits until the ring holds about one screen of samples, as the first frame needs.
     void Demarrer() override;
     void Lire(float* sortie, int32_t n) override;
     bool DemarrageReussi() const override { return demarre_.load(std::memory_order_relaxed); }
+    // The time the ring needs to hold about one screen of samples, as the first frame
+    // needs: (2 W scaled by 2^EchelleT + Delai) / FeCourante, computed by Demarrer.
+    int32_t AttenteDemarrage() const override { return attente_.load(std::memory_order_relaxed); }
 
 private:
     ContexteCapture c_;
     platform::FluxCapture& flux_;
     std::atomic<bool> demarre_{false};
+    std::atomic<int32_t> attente_{0};
 };
 
 class PiloteDS final : public PiloteCapture {

@@ -1,5 +1,6 @@
 #include "engine/TscopeThread.h"
 
+#include "engine/Extraction.h"
 #include "platform/Locale.h"
 
 #include <sys/resource.h>
@@ -32,6 +33,10 @@ bool ModeUniversel(const ReglagesAffichage& a) {
 int32_t DureeRalenti(bool spectre, int32_t ralenti, int32_t ralentiSpectre) {
     if (spectre) return ralentiSpectre > 0 ? 1000 >> (std::min(ralentiSpectre, 4) + 3) : 0;
     return ralenti > 0 ? 1000 >> std::min(ralenti, 7) : 0;
+}
+
+int64_t ProchaineTrameEcran(int64_t maintenant, int64_t precedente, int64_t periode) {
+    return std::max(maintenant, (precedente / periode + 1) * periode);
 }
 
 int64_t Compteur() {
@@ -85,6 +90,20 @@ void TscopeThread::Execute() {
         e.ThreadActive.store(false, relache);
     }
     termine_.store(true, std::memory_order_release);
+    // The owner joins this thread before it releases the GUI side.
+    c_.Gui.FinThread();
+}
+
+bool TscopeThread::Fini() const {
+    return c_.Etat.Arret.load(relache) || c_.Generation.load(relache) != generation_;
+}
+
+void TscopeThread::DortJusqua(int64_t echeance) const {
+    // Slices short enough that a pause or a load never waits on a long slow-down, long
+    // enough that the wait for the screen's next frame (at most one period) is one sleep.
+    constexpr int64_t Tranche = 20'000'000;
+    for (int64_t reste = echeance - Compteur(); reste > 0 && !Fini(); reste = echeance - Compteur())
+        std::this_thread::sleep_for(std::chrono::nanoseconds(std::min(reste, Tranche)));
 }
 
 void TscopeThread::Boucle() {
@@ -93,8 +112,11 @@ void TscopeThread::Boucle() {
     e.ThreadActive.store(true, relache);
     e.FinDernierDecl = 0;
     e.PositionCapture.store(0, relache);
+    // The driver may want a first screen of samples in its ring before the first read.
+    const int32_t attente = pilote_.AttenteDemarrage();
+    if (attente > 0) DortJusqua(Compteur() + int64_t{attente} * 1'000'000);
     e.CompteurPrec.store(Compteur(), relache);
-    while (!e.Arret.load(relache) && c_.Generation.load(relache) == generation_)
+    while (!Fini())
         Trame();
     ApresBoucle();
     e.ThreadActive.store(false, relache);
@@ -106,14 +128,22 @@ void TscopeThread::Trame() {
     const ReglagesEntree& r = c_.Entree;
 
     // Bruts is two arrays of NbBruts back to back: channel c, frame j at [c * n + j].
-    pilote_.Lire(e.Bruts[0].data(), NbBruts);
+    // Under the engine lock, so that the GUI thread can take a consistent copy.
+    {
+        std::lock_guard verrou(e.VerrouMoteur);
+        pilote_.Lire(e.Bruts[0].data(), NbBruts);
+    }
     if (r.UtiliseFichierTampon.load(relache)) {
         r.FichierTampon.Actualise(fichierTampon_, versionFichierTampon_);
         c_.Calculs.EnregistreSignal(fichierTampon_, r.NbEchFichierTampon.load(relache));
     }
 
-    // One consistent set of settings for the whole frame.
-    e.LargeurTrace = std::clamp(e.LargeurClient.load(relache), 1, LargeurMax);
+    // One consistent set of settings for the whole frame. The trace width is the client
+    // width, within what one extraction can give at the time scale in signal mode.
+    const bool spectre = a.SpectreBouton.load(relache);
+    const int32_t largeurMax =
+        spectre ? LargeurMax : LargeurMaxExtraction(a.EchelleT.load(relache));
+    e.LargeurTrace = std::clamp(e.LargeurClient.load(relache), 1, largeurMax);
     e.PleineEchelleCopie = a.PleineEchelle.load(relache);
     e.DeplaceXCopie = static_cast<float>(a.DeplaceX.load(relache));
     e.NiveauDeclCopie = a.NiveauDecl.load(relache);
@@ -125,19 +155,23 @@ void TscopeThread::Trame() {
         e.CanalSyncActif = 0;
     }
 
-    const bool spectre = a.SpectreBouton.load(relache);
     if (spectre)
         c_.Calculs.CalculeSpectre(e.LargeurTrace);
     else
         c_.Calculs.Extraire(e.LargeurTrace);
 
     c_.Gui.Dessiner();
-    // No vertical-retrace wait exists on this platform (VSyncDispo stays 0).
+    // VSync = 2: present on the display's next frame. Retrace polling (1) does not exist
+    // here and waits for nothing.
+    const int64_t periode = e.PeriodeEcran.load(relache);
+    const bool vsync = r.VSync.load(relache) == 2 && periode > 0;
+    if (vsync) DortJusqua(ProchaineTrameEcran(Compteur(), presentee_, periode));
     c_.Gui.Afficher();
+    if (vsync) presentee_ = Compteur();
 
     const int32_t ms =
         DureeRalenti(spectre, a.Ralenti.load(relache), a.RalentiSpectre.load(relache));
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms > 0) DortJusqua(Compteur() + int64_t{ms} * 1'000'000);
 }
 
 void TscopeThread::ApresBoucle() {

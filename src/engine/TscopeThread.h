@@ -48,6 +48,13 @@ inline constexpr const char* MessageErreurThread = "Erreur dans la thread de cal
 // + 3) in spectrum mode (integer division), 0 when the tag is 0.
 int32_t DureeRalenti(bool spectre, int32_t ralenti, int32_t ralentiSpectre);
 
+// VSync = 2: when to present, in Compteur() units, the display's frames starting on the
+// multiples of `periode` (> 0): at the start of the frame after the one in which the
+// previous picture was presented (`precedente`), or at once (`maintenant`) when that
+// start has passed. One picture per display frame, and a frame computed a little late
+// is not held back a whole period.
+int64_t ProchaineTrameEcran(int64_t maintenant, int64_t precedente, int64_t periode);
+
 // The clock of the frame-rate measurement (CompteurPrec, CompteurAct): steady_clock in ns.
 inline constexpr int64_t FrequenceCompteur = 1'000'000'000;
 int64_t Compteur();
@@ -88,7 +95,8 @@ public:
     TscopeThread(const TscopeThread&) = delete;
     TscopeThread& operator=(const TscopeThread&) = delete;
 
-    // The thread (and every earlier one) has finished.
+    // The thread (and every earlier one) has finished. Its last act afterwards is the
+    // GUI's FinThread notification.
     bool Termine() const { return termine_.load(std::memory_order_acquire); }
 
 private:
@@ -96,6 +104,10 @@ private:
     void Boucle();
     void Trame();
     void ApresBoucle();
+    // The loop is to end: Arret, or a newer thread took over.
+    bool Fini() const;
+    // Sleeps until `echeance` (a Compteur() reading), waking early when the loop is to end.
+    void DortJusqua(int64_t echeance) const;
 
     ContexteThread& c_;
     PiloteCapture& pilote_;
@@ -104,6 +116,8 @@ private:
     // This thread's copy of the buffer-file name (refreshed only when it changes).
     std::string fichierTampon_;
     uint64_t versionFichierTampon_ = 0;
+    // Compteur() when the last picture was presented (VSync = 2).
+    int64_t presentee_ = 0;
     std::atomic<bool> termine_{false};
     std::thread thread_;
 };

@@ -27,12 +27,7 @@ bool LitNombre(std::string_view texte, long double& valeur) {
 }
 
 std::string TexteBorne(long double valeur) {
-    std::string texte = platform::FormatGeneral(static_cast<double>(valeur), 4, 2);
-    // The general format signs negative exponents only.
-    const size_t e = texte.find('E');
-    if (e != std::string::npos && e + 1 < texte.size() && texte[e + 1] != '-')
-        texte.insert(e + 1, 1, '+');
-    return texte;
+    return platform::FormatGeneral(static_cast<double>(valeur), 4, 2);
 }
 
 bool BorneValeur(long double& v, std::string& texte, long double bas, long double haut) {

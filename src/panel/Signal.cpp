@@ -186,6 +186,13 @@ public:
         return f;
     }
 
+    // Exactly n bytes at `position` of the file; false when the file ends before.
+    bool LitA(sf_count_t position, void* destination, sf_count_t n) {
+        position_ = position;
+        return Lit(destination, n) == n;
+    }
+    void Rembobine() { position_ = 0; }
+
 private:
     sf_count_t Deplace(sf_count_t decalage, int origine) {
         const sf_count_t base = origine == SEEK_CUR ? position_ : origine == SEEK_END ? taille_ : 0;
@@ -214,6 +221,86 @@ private:
     sf_count_t taille_ = 0;
     sf_count_t position_ = 0;
 };
+
+uint32_t Mot32(const uint8_t* p, bool grosBoutiste) {
+    if (grosBoutiste)
+        return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+    return uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+uint32_t Mot16(const uint8_t* p, bool grosBoutiste) {
+    return grosBoutiste ? uint32_t{p[0]} << 8 | p[1] : uint32_t{p[1]} << 8 | p[0];
+}
+
+// Codings of the samples that are plain numbers: integer PCM, IEEE float, A-law, µ-law.
+bool CodageSimple(uint32_t codage) {
+    return codage == 1 || codage == 3 || codage == 6 || codage == 7;
+}
+
+// The file's container and coding, read before the sound-file library sees any of it,
+// which would otherwise decode whatever it recognises (AIFF, FLAC, Ogg, MP3, and ADPCM,
+// GSM or MPEG inside a WAV): only the WAV family ("RIFF" or big-endian "RIFX" with
+// "WAVE", RF64), holding plain samples (CodageSimple, also as the sub-format of
+// WAVE_FORMAT_EXTENSIBLE). The format chunk must come before the data.
+bool WavSimple(SourceSon& source) {
+    uint8_t entete[12];
+    if (!source.LitA(0, entete, sizeof entete)) return false;
+    const auto marque = [](const uint8_t* p, const char* texte) {
+        return std::memcmp(p, texte, 4) == 0;
+    };
+    const bool riff = marque(entete, "RIFF"), rifx = marque(entete, "RIFX");
+    if (!(riff || rifx || marque(entete, "RF64")) || !marque(entete + 8, "WAVE")) return false;
+    // A WAV holds a handful of chunks before its format; a file of thousands is no WAV.
+    constexpr int MaxMorceaux = 64;
+    constexpr uint32_t CodageExtensible = 0xFFFE;
+    sf_count_t position = sizeof entete;
+    for (int i = 0; i < MaxMorceaux; ++i) {
+        uint8_t morceau[8];
+        if (!source.LitA(position, morceau, sizeof morceau)) return false;
+        const uint32_t taille = Mot32(morceau + 4, rifx);
+        if (marque(morceau, "data")) return false;
+        if (marque(morceau, "fmt ")) {
+            // wFormatTag, ... and for the extensible format the first field of its
+            // sub-format's GUID, which holds the coding.
+            uint8_t format[28];
+            if (taille < 16 || !source.LitA(position + 8, format, std::min<uint32_t>(taille, 28)))
+                return false;
+            uint32_t codage = Mot16(format, rifx);
+            if (codage == CodageExtensible) {
+                if (taille < 28) return false;
+                codage = Mot32(format + 24, rifx);
+            }
+            return CodageSimple(codage);
+        }
+        position += 8 + sf_count_t{taille} + (taille & 1);
+    }
+    return false;
+}
+
+// What the library opened, checked again: a WAV-family container with plain samples.
+bool FormatSimple(int format) {
+    switch (format & SF_FORMAT_TYPEMASK) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+    case SF_FORMAT_RF64:
+        break;
+    default:
+        return false;
+    }
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -252,11 +339,18 @@ bool EcrivainSignal::Enregistre(const std::string& nom, int32_t n, const Tableau
         nom_ = nom;
         temporaire_ = platform::NomTemporaire(nom);
     }
-    if (nom_.empty() || platform::EcritureRefusee(nom_.c_str())) return false;
+    if (nom_.empty()) return false;
+    struct stat ancien;
+    const bool existe = ::stat(nom_.c_str(), &ancien) == 0;
+    if (existe && platform::EcritureRefusee(nom_.c_str(), ancien)) return false;
     const size_t taille = EstNomWav(nom_) ? ComposeWav(tampon_.data(), n, bruts, canaux, fe)
                                           : ComposeTexte(tampon_.data(), n, bruts, canaux);
-    return platform::RemplaceFichier(nom_.c_str(), temporaire_.c_str(),
-                                     std::string_view(tampon_.data(), taille), synchronise_);
+    const std::string_view contenu(tampon_.data(), taille);
+    // A file that was there stays its owner's, with its permissions, whoever writes it.
+    if (existe)
+        return platform::RemplaceFichier(nom_.c_str(), temporaire_.c_str(), contenu, synchronise_,
+                                         ancien);
+    return platform::RemplaceFichier(nom_.c_str(), temporaire_.c_str(), contenu, synchronise_);
 }
 
 bool EnregistreSignal(const std::string& nom, int32_t n, const TableauBruts& bruts,
@@ -302,12 +396,14 @@ ErreurChargement ChargeSignalTexte(int fd, TableauBruts& bruts) {
 ErreurChargement ChargeSignalWav(int fd, TableauBruts& bruts, int32_t nbCanaux) {
     SourceSon source;
     if (!source.Ouvre(fd)) return ErreurChargement::Illisible;
+    if (!WavSimple(source)) return ErreurChargement::WavNonSupporte;
+    source.Rembobine();
     SF_VIRTUAL_IO fonctions = SourceSon::Fonctions();
     SF_INFO info{};
     SNDFILE* fichier = sf_open_virtual(&fonctions, SFM_READ, &info, &source);
     if (!fichier) return ErreurChargement::WavNonSupporte;
     const int32_t canauxFichier = info.channels;
-    if (canauxFichier < 1) {
+    if (canauxFichier < 1 || !FormatSimple(info.format)) {
         sf_close(fichier);
         return ErreurChargement::WavNonSupporte;
     }
@@ -338,7 +434,8 @@ ErreurChargement ChargeSignalWav(int fd, TableauBruts& bruts, int32_t nbCanaux) 
 }
 
 ErreurChargement ChargeSignal(const std::string& nom, TableauBruts& bruts, int32_t nbCanaux) {
-    const int fd = ::open(nom.c_str(), O_RDONLY | O_CLOEXEC);
+    // A named pipe, a device or a folder is refused at once rather than waited on.
+    const int fd = platform::OuvreFichierRegulier(nom.c_str());
     if (fd < 0) return ErreurChargement::Illisible;
     const ErreurChargement erreur =
         EstNomWav(nom) ? ChargeSignalWav(fd, bruts, nbCanaux) : ChargeSignalTexte(fd, bruts);

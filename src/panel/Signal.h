@@ -43,7 +43,9 @@ bool EnteteWavValide(std::span<const uint8_t, TailleEnteteWav> entete);
 //
 // The file is replaced as a whole (a temporary beside it, then a rename), so a program
 // reading it never sees half a file, and a failed write leaves the previous file as it
-// was. An existing file without write permission is not replaced.
+// was. An existing file without write permission is not replaced, nor anything that is
+// not a regular file (a folder, a named pipe, a device); a replaced file keeps its
+// owner, group and permissions.
 //
 // One writer serves one thread (its temporary file is named after the thread that first
 // writes a name). The buffer file's writer runs on the acquisition thread every frame:
@@ -73,23 +75,26 @@ enum class ErreurChargement {
     Aucune,
     Illisible,      // cannot open or read, a line that is not a number, fewer than 20480 lines
     WavTropCourt,   // fewer than 20480 frames of data
-    WavNonSupporte, // not a sound file that the reader knows
+    WavNonSupporte, // not a WAV of plain samples
 };
 // The message to show, empty for Aucune.
 std::string_view MessageChargement(ErreurChargement erreur);
 
 // Loads a signal file into `bruts`, 20480 samples per channel. GUI thread; the capture
-// must be stopped (and the acquisition thread out of its frame) beforehand.
+// must be stopped (and the acquisition thread out of its frame) beforehand. Only a
+// regular file is read: a named pipe, a device or a folder is Illisible at once.
 //
 // Text: line i sets left [i] from the number before its first ";" (the whole line
 // without one) and right [i] from the number after it; blanks around a number are
 // ignored, the decimal separator is the locale's (a point is accepted too). On an error
 // the samples read so far stay in `bruts`.
 //
-// WAV: any file the sound-file library reads (PCM of any width, float, one or more
-// channels), converted to 16-bit units. Channel k of the file goes into channel k for
-// k < nbCanaux; a mono file in stereo capture leaves the right channel as it was. On an
-// error nothing is changed.
+// WAV: the WAV family only ("RIFF" or "RIFX" WAVE, WAVE_FORMAT_EXTENSIBLE, RF64) holding
+// plain samples (integer PCM of any width, float, A-law, µ-law) in one or more channels,
+// converted to 16-bit units; anything else, whatever its name, is WavNonSupporte and
+// reaches no other decoder of the sound-file library. Channel k of the file goes into
+// channel k for k < nbCanaux; a mono file in stereo capture leaves the right channel as
+// it was. On an error nothing is changed.
 ErreurChargement ChargeSignal(const std::string& nom, TableauBruts& bruts, int32_t nbCanaux);
 
 // The same on an open file, read from its current position; the descriptor stays open.

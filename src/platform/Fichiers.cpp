@@ -39,18 +39,41 @@ void SynchroniseDossier(const char* chemin) {
     ::close(fd);
 }
 
-} // namespace
-
-std::string NomTemporaire(const std::string& chemin) {
-    return chemin + "." + std::to_string(::getpid()) + "-" + std::to_string(::gettid()) + ".tmp";
+// A new file at `temporaire`. Exclusive creation follows no link and opens no pipe that
+// stands at the name; whatever is there (a stale temporary of a killed process with the
+// same ids, or something planted) is removed and the creation tried once more.
+int CreeTemporaire(const char* temporaire) {
+    const int drapeaux = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+    int fd = ::open(temporaire, drapeaux, 0666);
+    if (fd < 0 && errno == EEXIST && ::unlink(temporaire) == 0)
+        fd = ::open(temporaire, drapeaux, 0666);
+    return fd;
 }
 
-bool RemplaceFichier(const char* chemin, const char* temporaire, std::string_view contenu,
-                     bool synchronise, int mode) {
-    const int fd = ::open(temporaire, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+// Gives the new file the owner, group and permission bits of the one it replaces. Only
+// root may give a file away; other users may still pass it to a group of theirs.
+bool Adopte(int fd, const struct stat& ancien) {
+    struct stat nouveau;
+    if (::fstat(fd, &nouveau) != 0) return false;
+    bool change = false;
+    if (nouveau.st_uid != ancien.st_uid || nouveau.st_gid != ancien.st_gid) {
+        change = ::fchown(fd, ancien.st_uid, ancien.st_gid) == 0;
+        if (!change && nouveau.st_gid != ancien.st_gid)
+            change = ::fchown(fd, static_cast<uid_t>(-1), ancien.st_gid) == 0;
+    }
+    // After the change of owner, which clears the set-id bits.
+    const mode_t mode = ancien.st_mode & 07777;
+    if (!change && (nouveau.st_mode & 07777) == mode) return true;
+    return ::fchmod(fd, mode) == 0;
+}
+
+bool Remplace(const char* chemin, const char* temporaire, std::string_view contenu,
+              bool synchronise, int mode, const struct stat* ancien) {
+    const int fd = CreeTemporaire(temporaire);
     if (fd < 0) return false;
     bool reussi = EcritTout(fd, contenu);
-    if (reussi && mode >= 0) reussi = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+    if (reussi && ancien) reussi = Adopte(fd, *ancien);
+    if (reussi && !ancien && mode >= 0) reussi = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
     if (reussi && synchronise) reussi = ::fsync(fd) == 0;
     // close reports write-back errors of some file systems (NFS): it counts too.
     if (::close(fd) != 0) reussi = false;
@@ -63,10 +86,49 @@ bool RemplaceFichier(const char* chemin, const char* temporaire, std::string_vie
     return true;
 }
 
+} // namespace
+
+int OuvreFichierRegulier(const char* chemin) {
+    const auto refuse = [](const struct stat& etat) {
+        errno = S_ISDIR(etat.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    };
+    struct stat etat;
+    if (::stat(chemin, &etat) != 0) return -1;
+    if (!S_ISREG(etat.st_mode)) return refuse(etat);
+    const int fd = ::open(chemin, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &etat) != 0 || !S_ISREG(etat.st_mode)) {
+        ::close(fd);
+        return refuse(etat);
+    }
+    // Reads of a regular file never wait anyway; the readers get an ordinary descriptor.
+    const int drapeaux = ::fcntl(fd, F_GETFL);
+    if (drapeaux != -1) ::fcntl(fd, F_SETFL, drapeaux & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string NomTemporaire(const std::string& chemin) {
+    return chemin + "." + std::to_string(::getpid()) + "-" + std::to_string(::gettid()) + ".tmp";
+}
+
+bool RemplaceFichier(const char* chemin, const char* temporaire, std::string_view contenu,
+                     bool synchronise, int mode) {
+    return Remplace(chemin, temporaire, contenu, synchronise, mode, nullptr);
+}
+
+bool RemplaceFichier(const char* chemin, const char* temporaire, std::string_view contenu,
+                     bool synchronise, const struct stat& ancien) {
+    return Remplace(chemin, temporaire, contenu, synchronise, -1, &ancien);
+}
+
 bool EcritureRefusee(const char* chemin) {
     struct stat etat;
-    if (::stat(chemin, &etat) != 0) return false;
-    return (etat.st_mode & 0222) == 0 || ::access(chemin, W_OK) != 0;
+    return ::stat(chemin, &etat) == 0 && EcritureRefusee(chemin, etat);
+}
+
+bool EcritureRefusee(const char* chemin, const struct stat& etat) {
+    return !S_ISREG(etat.st_mode) || (etat.st_mode & 0222) == 0 || ::access(chemin, W_OK) != 0;
 }
 
 bool CreeDossiers(const std::string& dossier) {

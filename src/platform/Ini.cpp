@@ -150,14 +150,16 @@ int32_t LitEntierTexte(std::string_view texte, int32_t defaut) {
 }
 
 FichierIni::FichierIni(std::string chemin) : chemin_(std::move(chemin)) {
-    const int fd = ::open(chemin_.c_str(), O_RDONLY | O_CLOEXEC);
+    // A named pipe or a device in the file's place is refused at once: waiting on it would
+    // hang the program, and it is no settings file to replace.
+    const int fd = OuvreFichierRegulier(chemin_.c_str());
     if (fd < 0) {
         enregistrable_ = errno == ENOENT;
         return;
     }
     struct stat etat;
     std::string octets;
-    bool lu = ::fstat(fd, &etat) == 0 && S_ISREG(etat.st_mode) && etat.st_size <= TailleMaxFichier;
+    bool lu = ::fstat(fd, &etat) == 0 && etat.st_size <= TailleMaxFichier;
     if (lu) {
         octets.resize(static_cast<size_t>(etat.st_size));
         size_t total = 0;
@@ -316,16 +318,18 @@ std::optional<std::string> FichierIni::Enregistre() const {
         cible = reel;
         std::free(reel);
     }
-    struct stat etat;
-    int mode = -1;
-    if (::stat(cible.c_str(), &etat) == 0) {
-        if (EcritureRefusee(cible.c_str())) return refus;
-        mode = static_cast<int>(etat.st_mode & 07777);
-    } else if (!CreeDossiers(Dossier(cible))) {
-        return refus;
-    }
     const std::string temporaire = NomTemporaire(cible);
-    if (!RemplaceFichier(cible.c_str(), temporaire.c_str(), Texte(), true, mode)) return refus;
+    struct stat etat;
+    bool reussi;
+    if (::stat(cible.c_str(), &etat) == 0) {
+        // The new file is the old one's: same owner, group and permissions, whoever saves.
+        reussi = !EcritureRefusee(cible.c_str(), etat) &&
+                 RemplaceFichier(cible.c_str(), temporaire.c_str(), Texte(), true, etat);
+    } else {
+        reussi = CreeDossiers(Dossier(cible)) &&
+                 RemplaceFichier(cible.c_str(), temporaire.c_str(), Texte(), true);
+    }
+    if (!reussi) return refus;
     return std::nullopt;
 }
 

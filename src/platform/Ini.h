@@ -37,9 +37,10 @@ inline constexpr size_t LongueurMaxValeur = 1023;
 class FichierIni {
 public:
     FichierIni() = default;
-    // Reads the file now. A missing file is an empty store; a file that exists but cannot
-    // be read is empty too, and refuses Enregistre so that its content is never replaced
-    // by defaults.
+    // Reads the file now, without ever waiting. A missing file is an empty store; a file
+    // that exists but cannot be read, or is no regular file (a folder, a named pipe, a
+    // device), is empty too, and refuses Enregistre so that it is never replaced by
+    // defaults.
     explicit FichierIni(std::string chemin);
     // A store over the given bytes (tests, fuzzing); Enregistre refuses it.
     static FichierIni DepuisTexte(std::string_view octets);
@@ -60,6 +61,8 @@ public:
     // The file's bytes: Windows-1252, lines ended by CR LF.
     std::string Texte() const;
     // Replaces the file by Texte(): a temporary file beside it, flushed, renamed over it.
+    // The new file keeps the old one's permissions, owner and group (a save as root
+    // leaves the file to its owner).
     // On failure returns "Ne peut écrire dans <full path>" and the file on disk is as it
     // was (a read-only file counts as a failure, though its folder would allow a rename).
     [[nodiscard]] std::optional<std::string> Enregistre() const;

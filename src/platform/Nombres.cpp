@@ -10,14 +10,17 @@
 namespace platform {
 namespace {
 
-// Digits kept from the binary value before any rounding: the conversions round on
-// these, as a decimal reading of the value would.
-constexpr int ChiffresSignificatifs = 18;
+// Digits kept from the value: one more than the largest precision, so that rounding at
+// any precision sees the exact digit after the last one it keeps.
+constexpr int ChiffresSignificatifs = 19;
+// A double's exact decimal expansion has at most 767 significant digits.
+constexpr int ChiffresExacts = 767;
 
-// |v| = 0.c1c2…cn · 10^exposant, with no trailing zero; n = 0 for zero.
+// |v| = 0.c1c2…cn · 10^exposant, the digits exact (truncated, never rounded), with no
+// trailing zero; n = 0 for zero.
 struct Decimal {
     bool negatif = false;
-    char chiffres[ChiffresSignificatifs + 2] = {};
+    char chiffres[ChiffresSignificatifs + 1] = {};
     int n = 0;
     int exposant = 0;
 };
@@ -26,13 +29,15 @@ Decimal Decompose(double v) {
     Decimal d;
     d.negatif = std::signbit(v);
     if (v == 0.0) return d;
-    // "d.ddddddddddddddddde±x": locale-independent, correctly rounded to 18 digits.
-    char texte[40];
+    // "d.ddd…e±x" with every digit of the binary value, so that the rounding below
+    // happens once, on the exact digits (rounding to fewer digits here first would round
+    // twice). Locale-independent.
+    char texte[ChiffresExacts + 16];
     const auto fin = std::to_chars(texte, texte + sizeof texte, std::fabs(v),
-                                   std::chars_format::scientific, ChiffresSignificatifs - 1);
+                                   std::chars_format::scientific, ChiffresExacts - 1);
     const char* p = texte;
     for (; p < fin.ptr && *p != 'e'; ++p)
-        if (*p >= '0' && *p <= '9') d.chiffres[d.n++] = *p;
+        if (*p >= '0' && *p <= '9' && d.n < ChiffresSignificatifs) d.chiffres[d.n++] = *p;
     int puissance = 0;
     if (p < fin.ptr) std::from_chars(p + (p[1] == '+' ? 2 : 1), fin.ptr, puissance);
     d.exposant = puissance + 1;
@@ -136,12 +141,14 @@ std::string FormatGeneral(double v, int precision, int chiffresExposant) {
         s += SeparateurDecimal();
         s.append(d.chiffres + 1, d.chiffres + d.n);
     }
+    // The exponent always signed, with at least the minimum width: "2,205E+04". The
+    // width is held within 0 .. 4: no exponent has more than three digits.
     const int puissance = d.exposant - 1;
     s += 'E';
-    if (puissance < 0) s += '-';
+    s += puissance < 0 ? '-' : '+';
     std::string chiffres = std::to_string(std::abs(puissance));
-    if (static_cast<int>(chiffres.size()) < chiffresExposant)
-        chiffres.insert(0, static_cast<size_t>(chiffresExposant) - chiffres.size(), '0');
+    const auto largeur = static_cast<size_t>(std::clamp(chiffresExposant, 0, 4));
+    if (chiffres.size() < largeur) chiffres.insert(0, largeur - chiffres.size(), '0');
     return s + chiffres;
 }
 

@@ -1,6 +1,6 @@
 // Numbers as the readouts and the picture labels show them: the locale's decimal
 // separator, a leading "-" for negative values, halves rounded away from zero on the
-// decimal digits of the value. Any thread.
+// exact decimal digits of the value (rounded once, at the digit asked for). Any thread.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +24,9 @@ std::string FormatFixe(double v, int precision, int decimales);
 // The shortest of fixed and scientific notation at `precision` significant digits
 // (clamped to 2 .. 18), trailing zeros removed, the separator only when a fraction
 // remains. Fixed notation while the integer digits fit the precision and
-// |v| >= 0.00001; otherwise d,ddE-n with at least `chiffresExposant` exponent digits.
-// FormatGeneral(0.5, 3) = "0,5"; FormatGeneral(1.234e-6, 3) = "1,23E-6".
+// |v| >= 0.00001; otherwise d,ddE±n, the exponent signed and of at least
+// `chiffresExposant` digits (held within 0 .. 4). FormatGeneral(0.5, 3) = "0,5";
+// FormatGeneral(1.234e-6, 3) = "1,23E-6"; FormatGeneral(22050, 4, 2) = "2,205E+04".
 std::string FormatGeneral(double v, int precision, int chiffresExposant = 0);
 
 // A number as the user types it: an optional sign, digits with `separateur` (or a point)

@@ -1,21 +1,44 @@
-// Entry point of the instrument: process-wide initialisations, then the windows.
+// Entry point of the instrument: the command line, the process-wide start-up steps, then
+// the windows behind the splash, and the event loop until the main window closes.
+
+#include "platform/Ini.h"
+#include "shell/Demarrage.h"
+#include "shell/LigneCommande.h"
 
 #include <QApplication>
-#include <QWidget>
+#include <QIcon>
 
-#include "dsp/Fft.h"
-#include "dsp/Reechantillonnage.h"
+#include <cstdio>
+
+extern "C" {
+// Read by LeakSanitizer when the program is built with it: leaks of the font and D-Bus
+// libraries that Qt loads are theirs, not ours.
+const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\nleak:libdbus\n";
+}
+}
 
 int main(int argc, char* argv[]) {
+    switch (shell::LitLigneCommande(argc, argv)) {
+    case shell::ModeDemarrage::Aide:
+        std::fputs(shell::TexteAide(argc > 0 ? argv[0] : "tamburella").c_str(), stdout);
+        return 0;
+    case shell::ModeDemarrage::Version:
+        std::fputs(shell::TexteVersion().c_str(), stdout);
+        return 0;
+    default:
+        break;
+    }
+    const shell::ModeDemarrage mode = shell::LitLigneCommande(argc, argv);
+
+    generator::ContexteGene gene;
+    shell::InitialisationsProcessus(gene);
+
     QApplication application(argc, argv);
-    QApplication::setApplicationName("Oscilloscope");
-
-    dsp::InitTFR(0, 11);
-    dsp::InitFiltres();
-
-    QWidget fenetre;
-    fenetre.setWindowTitle("Oscilloscope");
-    fenetre.resize(640, 400);
-    fenetre.show();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tamburella.svg")));
+    QApplication::setDesktopFileName(QStringLiteral("tamburella"));
+    const std::string chemin = platform::CheminFichierReglages(platform::CheminProgramme());
+    shell::Application fenetres(mode, chemin, gene);
+    if (!fenetres.FenetrePrincipale()) return 0; // the start-up said why
     return application.exec();
 }

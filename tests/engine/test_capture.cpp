@@ -424,10 +424,12 @@ TEST(ChoixPilote, MessagesDOuverture) {
     EXPECT_STREQ(engine::MessageOuverture(1), "L'entrée son est actuellement indisponible !\r"
                                               "Sortez du programme qui l'utilise et redémarrez "
                                               "Tamburella.");
+    // The Linux names of the two drivers and of the remedy.
     EXPECT_STREQ(engine::MessageOuverture(2), "Impossible de préparer la mémoire tampon pour "
-                                              "Wave In !\rRéessayez en redémarrant Windows.");
-    EXPECT_STREQ(engine::MessageOuverture(3), "Impossible de créer la mémoire tampon pour Direct "
-                                              "Sound !\rRéessayez en redémarrant Windows.");
+                                              "ALSA !\rRéessayez en redémarrant l'ordinateur.");
+    EXPECT_STREQ(engine::MessageOuverture(3), "Impossible de créer la mémoire tampon pour "
+                                              "PulseAudio !\rRéessayez en redémarrant "
+                                              "l'ordinateur.");
     EXPECT_STREQ(engine::MessageOuverture(-5), "Impossible d'initialiser l'entrée son !");
 }
 

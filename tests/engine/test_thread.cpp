@@ -26,6 +26,8 @@ class PiloteEssai : public engine::PiloteCapture {
 public:
     explicit PiloteEssai(engine::EtatScope& e) : e_(e) {}
     std::atomic<int> Lectures{0}, Arrets{0};
+    int32_t Attente = 0; // AttenteDemarrage, ms
+    std::chrono::steady_clock::time_point PremiereLecture{};
 
     int32_t Ouvrir() override { return 0; }
     void Fermer() override {}
@@ -38,7 +40,9 @@ public:
         e_.EnMarche = true;
         e_.Arret = false;
     }
+    int32_t AttenteDemarrage() const override { return Attente; }
     void Lire(float* sortie, int32_t n) override {
+        if (Lectures == 0) PremiereLecture = std::chrono::steady_clock::now();
         sortie[0] = static_cast<float>(++Lectures);
         sortie[2 * n - 1] = 1.0f;
     }
@@ -160,14 +164,22 @@ TEST(Thread, UneTrameUtiliseUnInstantaneDesReglages) {
         bool stereo;
         int32_t canal, canalSync, largeurClient;
         int32_t masque, sync, largeur;
+        int32_t echelleT = 0;
+        bool spectre = false;
     } cas[] = {
         {"mono ignore les voies", false, 3, 1, 640, 1, 0, 640},
         {"stéréo", true, 2, 1, 640, 2, 1, 640},
         {"largeur nulle", true, 3, 0, 0, 3, 0, 1},
         {"largeur au plus 2000", false, 1, 0, 5000, 1, 0, 2000},
+        // What one extraction gives at 8 samples per point, the rest of the window being
+        // covered by stretching; the spectrum keeps the client width.
+        {"1268 points à e = 3", false, 1, 0, 2560, 1, 0, 1268, 3},
+        {"spectre à e = 3", false, 1, 0, 2560, 1, 0, 2000, 3, true},
     };
     for (const Cas& c : cas) {
         Banc b;
+        b.affichage.EchelleT = c.echelleT;
+        b.affichage.SpectreBouton = c.spectre;
         b.etat->StereoActif = c.stereo;
         b.entree.Canal = c.canal;
         b.entree.CanalSync = c.canalSync;
@@ -178,7 +190,7 @@ TEST(Thread, UneTrameUtiliseUnInstantaneDesReglages) {
         b.calculs.ArretApresUneTrame = true;
         auto t = b.Lance();
         ASSERT_TRUE(b.gui.ServirJusqua([&] { return t->Termine(); })) << c.nom;
-        EXPECT_EQ(b.calculs.Extractions, 1) << c.nom;
+        EXPECT_EQ(b.calculs.Extractions + b.calculs.Spectres, 1) << c.nom;
         EXPECT_EQ(b.calculs.Masque, c.masque) << c.nom;
         EXPECT_EQ(b.calculs.Sync, c.sync) << c.nom;
         EXPECT_EQ(b.calculs.Largeur, c.largeur) << c.nom;
@@ -306,6 +318,64 @@ TEST(Thread, UneRepriseNeLancePasUneSecondeBoucle) {
     EXPECT_EQ(b.gui.Reactivations, 2);
     EXPECT_EQ(b.gui.Images, 2);
     EXPECT_FALSE(b.etat->ThreadActive);
+}
+
+// VSync = 2: each frame is presented on a display frame of its own, never two within one
+// period of the screen.
+TEST(Thread, LaSynchroVerticalePresenteUneTrameParPeriodeDEcran) {
+    Banc b;
+    constexpr int64_t Periode = 40'000'000; // 25 Hz, ns
+    b.etat->PeriodeEcran = Periode;
+    b.entree.VSync = 2;
+    std::vector<int64_t> presentations;
+    b.gui.PendantAfficher = [&] { presentations.push_back(engine::Compteur()); };
+    auto t = b.Lance();
+    ASSERT_TRUE(b.gui.ServirJusqua([&] { return presentations.size() >= 6; }));
+    b.Termine(*t);
+    for (size_t i = 1; i < presentations.size(); ++i)
+        EXPECT_GT(presentations[i] / Periode, presentations[i - 1] / Periode) << i;
+    // Presented at 105 (frame 80 .. 120): next at 120; computed late, at 130: at once.
+    EXPECT_EQ(engine::ProchaineTrameEcran(110, 105, 40), 120);
+    EXPECT_EQ(engine::ProchaineTrameEcran(130, 105, 40), 130);
+    EXPECT_EQ(engine::ProchaineTrameEcran(120, 120, 40), 160);
+}
+
+// The driver's start-up wait runs on the acquisition thread, before the first read; a
+// pause during it ends the thread without a read.
+TEST(Thread, LAttenteDeDemarrageEstCelleDeLaThread) {
+    {
+        Banc b;
+        b.pilote.Attente = 300;
+        const auto debut = std::chrono::steady_clock::now();
+        auto t = b.Lance();
+        EXPECT_LT(std::chrono::steady_clock::now() - debut, 250ms) << "the caller does not wait";
+        ASSERT_TRUE(b.gui.ServirJusqua([&] { return b.pilote.Lectures >= 1; }));
+        EXPECT_GE(b.pilote.PremiereLecture - debut, 300ms);
+        b.Termine(*t);
+    }
+    Banc b;
+    b.pilote.Attente = 10'000;
+    auto t = b.Lance();
+    ASSERT_TRUE(b.gui.ServirJusqua([&] { return b.etat->ThreadActive.load(); }));
+    b.pilote.Arreter();
+    ASSERT_TRUE(b.gui.ServirJusqua([&] { return t->Termine(); }, 5s));
+    EXPECT_EQ(b.pilote.Lectures, 0);
+    EXPECT_EQ(b.gui.FinsThread, 1);
+}
+
+// A pause during a long slow-down ends the loop without waiting for the sleep's end.
+TEST(Thread, UnePauseNAttendPasLaFinDuRalenti) {
+    Banc b;
+    b.affichage.Ralenti = 1; // 500 ms
+    auto t = b.Lance();
+    ASSERT_TRUE(
+        b.gui.ServirJusqua([&] { return b.calculs.Extractions >= 1 && b.gui.Affichages >= 1; }));
+    const auto pause = std::chrono::steady_clock::now();
+    b.pilote.Arreter();
+    ASSERT_TRUE(b.gui.ServirJusqua([&] { return t->Termine(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - pause, 450ms);
+    EXPECT_EQ(b.calculs.Extractions, 1);
+    EXPECT_EQ(b.gui.FinsThread, 1);
 }
 
 TEST(Rafraich, MesureEtLegende) {

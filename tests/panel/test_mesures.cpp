@@ -136,6 +136,28 @@ TEST_P(Mesures, NiveauEtFrequence) {
     EXPECT_EQ(panel::TexteFreqRafraich(1234.56f), Attendu("1234,6 Hz"));
 }
 
+// Values whose rounding adds an integer digit, and scales far beyond the usual ranges,
+// go to scientific notation: the exponent is signed.
+TEST_P(Mesures, NotationScientifique) {
+    EntreesMesures spectre;
+    spectre.Spectre = true;
+    spectre.CurseursVerticaux = true;
+    spectre.FeCourante = 8000;
+    spectre.TailleTFR = 256;
+    spectre.FacteurF = 16; // 1.95 Hz per pixel: 51 pixels are 99.6 Hz, "1E+2" at 2 digits
+    spectre.Xcurs1 = 51;
+    EXPECT_EQ(LegendesMesures(spectre).LabelH, Attendu("f=1E+2 Hz"));
+
+    EntreesMesures echelles = Signal();
+    echelles.Spectre = true;
+    echelles.PasX = 1e6;
+    EXPECT_EQ(LegendesMesures(echelles).LabelH, Attendu("1E+3 kHz/c"));
+
+    EXPECT_EQ(panel::FormatDecibels("dB", 1, 0.0010351f), Attendu("-1E+2 dB")); // -99.7 dB
+    // Below 0.00001 after the "m" prefix, with the minimum exponent width.
+    EXPECT_EQ(panel::FormatEchelle(3, 1.234e-9), Attendu("1,23E-0006 m"));
+}
+
 TEST(MesuresHauteur, FenetreSansHauteur) {
     EntreesMesures e = Signal();
     e.HauteurClient = 0;

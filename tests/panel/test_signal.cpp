@@ -2,9 +2,11 @@
 
 #include "platform/Locale.h"
 
+#include "AttenteBornee.h"
 #include "DossierTemporaire.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <atomic>
 #include <cmath>
@@ -455,6 +457,189 @@ TEST(Signal, WavFilesThatCannotLoadChangeNothing) {
               "Format de fichier wav non supporté");
     EXPECT_EQ(panel::ChargeSignal(dossier.Chemin("absent.wav"), *bruts, 2),
               ErreurChargement::Illisible);
+}
+
+// A sine on each channel, in 16-bit units, written by the sound-file library in the
+// given format. Empty, or what went wrong.
+std::string EcritSon(const std::string& chemin, int format, int canaux) {
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = canaux;
+    info.format = format;
+    SNDFILE* f = sf_open(chemin.c_str(), SFM_WRITE, &info);
+    if (!f) return sf_strerror(nullptr);
+    // Into a float file, full scale ±32768 becomes ±1.
+    sf_command(f, SFC_SET_SCALE_INT_FLOAT_WRITE, nullptr, SF_TRUE);
+    std::vector<short> trames;
+    for (int i = 0; i < N + 4096; ++i)
+        for (int k = 0; k < canaux; ++k)
+            trames.push_back(static_cast<short>(std::lround(16000 * std::sin(i * (k + 1) * 0.01))));
+    const sf_count_t ecrites = sf_writef_short(f, trames.data(), N + 4096);
+    sf_close(f);
+    return ecrites == N + 4096 ? "" : "short write";
+}
+
+// The WAV loader reads the WAV family, holding plain samples, and nothing else, whatever
+// the name: other containers and compressed codings go to decoders a WAV reader has no
+// need of, and are refused without reaching them.
+TEST(Signal, WavLoaderReadsTheWavFamilyOnly) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("son.wav");
+    struct Cas {
+        const char* quoi;
+        int format;
+        float ecart; // greatest difference from the written samples, when it loads
+        int canaux = 2;
+    };
+    const float refus = -1;
+    const Cas cas[] = {
+        {"WAV 16 bits", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0},
+        {"WAV 8 bits", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 256},
+        {"WAV 24 bits", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 0},
+        {"WAV 32 bits", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 0},
+        {"WAV float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0},
+        {"WAV double", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 0},
+        {"WAV A-law", SF_FORMAT_WAV | SF_FORMAT_ALAW, 512},
+        {"WAV mu-law", SF_FORMAT_WAV | SF_FORMAT_ULAW, 512},
+        {"WAV big-endian (RIFX)", SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, 0},
+        {"WAVE_FORMAT_EXTENSIBLE 16 bits", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 0},
+        {"WAVE_FORMAT_EXTENSIBLE float", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 0},
+        {"RF64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 0},
+        {"AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, refus},
+        {"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, refus},
+        {"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, refus},
+        {"Ogg Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, refus},
+        {"AU", SF_FORMAT_AU | SF_FORMAT_PCM_16, refus},
+        {"CAF", SF_FORMAT_CAF | SF_FORMAT_PCM_16, refus},
+        {"W64", SF_FORMAT_W64 | SF_FORMAT_PCM_16, refus},
+        {"SPHERE", SF_FORMAT_NIST | SF_FORMAT_PCM_16, refus},
+        {"MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, refus},
+        {"WAV IMA ADPCM", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, refus},
+        {"WAV MS ADPCM", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM, refus},
+        {"WAV GSM 6.10", SF_FORMAT_WAV | SF_FORMAT_GSM610, refus, 1},
+        {"WAV G.721", SF_FORMAT_WAV | SF_FORMAT_G721_32, refus, 1},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.quoi);
+        ASSERT_EQ(EcritSon(chemin, c.format, c.canaux), "");
+        auto bruts = Remplis(Sentinelle);
+        const ErreurChargement erreur = panel::ChargeSignal(chemin, *bruts, 2);
+        if (c.ecart == refus) {
+            EXPECT_EQ(erreur, ErreurChargement::WavNonSupporte);
+            EXPECT_EQ((*bruts)[0][0], 0.25f);
+            EXPECT_EQ((*bruts)[1][N - 1], 0.25f);
+            continue;
+        }
+        ASSERT_EQ(erreur, ErreurChargement::Aucune);
+        float pire = 0;
+        for (int k = 0; k < 2; ++k)
+            for (int i = 0; i < N; ++i)
+                pire = std::max(pire, std::fabs((*bruts)[k][i] -
+                                                std::lround(16000 * std::sin(i * (k + 1) * 0.01))));
+        EXPECT_LE(pire, c.ecart);
+    }
+}
+
+// RIFF WAVE files without a format before their data, or whose format is no plain
+// samples, are refused before the library reads them.
+TEST(Signal, WavWithoutPlainSamplesBeforeItsDataIsRefused) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("f.wav");
+    const std::string bon = WavAvecListe(N);
+    const size_t fmt = 12, liste = 36, donnees = liste + 8 + 16;
+    ASSERT_EQ(EcritSon(chemin, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 2), "");
+    std::string adpcm = LitFichier(chemin);
+    ASSERT_EQ(adpcm.substr(fmt, 4), "fmt ");
+    adpcm[fmt + 8 + 24] = 2; // the sub-format's GUID becomes MS ADPCM's
+    std::string court = bon;
+    court[fmt + 4] = 14; // a format chunk too short for a PCM format
+    struct Cas {
+        const char* quoi;
+        std::string contenu;
+    };
+    const Cas cas[] = {
+        {"no format", bon.substr(0, fmt) + bon.substr(liste)},
+        {"the format after the data",
+         bon.substr(0, fmt) + bon.substr(donnees) + bon.substr(fmt, liste - fmt)},
+        {"an extensible format of ADPCM", adpcm},
+        {"a format chunk too short", court},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.quoi);
+        EcritFichier(chemin, c.contenu);
+        auto bruts = Remplis(Sentinelle);
+        EXPECT_EQ(panel::ChargeSignal(chemin, *bruts, 2), ErreurChargement::WavNonSupporte);
+        EXPECT_EQ((*bruts)[0][5], 0.25f);
+    }
+}
+
+// A named pipe would keep the loader waiting for a writer forever, on the GUI thread; a
+// device or a folder is no signal file either. Each gets the usual message at once.
+TEST(Signal, NamedPipesDevicesAndFoldersAreRefusedAtOnce) {
+    DossierTemporaire dossier;
+    std::vector<std::string> tubes;
+    for (const char* nom : {"tube.csv", "tube.wav"}) {
+        tubes.push_back(dossier.Chemin(nom));
+        ASSERT_EQ(::mkfifo(tubes.back().c_str(), 0644), 0);
+    }
+    const std::string peripherique = dossier.Chemin("zero.wav");
+    ASSERT_EQ(::symlink("/dev/zero", peripherique.c_str()), 0);
+    const std::string dossierCsv = dossier.Chemin("dossier.csv");
+    const std::string dossierWav = dossier.Chemin("dossier.wav");
+    ASSERT_TRUE(std::filesystem::create_directory(dossierCsv));
+    ASSERT_TRUE(std::filesystem::create_directory(dossierWav));
+
+    auto bruts = Remplis(Sentinelle);
+    for (const std::string& nom :
+         {tubes[0], tubes[1], std::string("/dev/zero"), peripherique, dossierCsv, dossierWav}) {
+        SCOPED_TRACE(nom);
+        ErreurChargement erreur = ErreurChargement::Aucune;
+        ASSERT_TRUE(RevientATemps([&] { erreur = panel::ChargeSignal(nom, *bruts, 2); }, tubes));
+        EXPECT_EQ(erreur, ErreurChargement::Illisible);
+        EXPECT_EQ((*bruts)[0][0], 0.25f);
+    }
+
+    // Saving there neither waits nor puts a regular file in the pipe's place.
+    for (const std::string& tube : tubes) {
+        bool enregistre = true;
+        ASSERT_TRUE(RevientATemps(
+            [&] { enregistre = panel::EnregistreSignal(tube, N, *bruts, 2, 44100); }, tubes));
+        EXPECT_FALSE(enregistre);
+        panel::EcrivainSignal tampon;
+        EXPECT_FALSE(tampon.Enregistre(tube, 1000, *bruts, 2, 44100));
+        struct stat etat;
+        ASSERT_EQ(::stat(tube.c_str(), &etat), 0);
+        EXPECT_TRUE(S_ISFIFO(etat.st_mode)) << tube;
+    }
+}
+
+// Rewriting a signal file (the buffer file every frame, or a save from the menu) keeps
+// its permissions, and as root its owner and group: the file stays its owner's.
+TEST(Signal, ARewrittenFileKeepsItsOwnerAndPermissions) {
+    DossierTemporaire dossier;
+    const bool root = ::geteuid() == 0;
+    const uid_t proprietaire = root ? 4242 : ::geteuid();
+    const gid_t groupe = root ? 4343 : ::getegid();
+    auto bruts = Remplis(Motif);
+    for (const char* nom : {"Tamburella.csv", "signal.wav"}) {
+        SCOPED_TRACE(nom);
+        const std::string chemin = dossier.Chemin(nom);
+        EcritFichier(chemin, "1\r\n");
+        ASSERT_EQ(::chmod(chemin.c_str(), 0604), 0);
+        if (root) {
+            ASSERT_EQ(::chown(chemin.c_str(), proprietaire, groupe), 0);
+        }
+        panel::EcrivainSignal tampon;
+        ASSERT_TRUE(tampon.Enregistre(chemin, 1000, *bruts, 2, 44100));
+        ASSERT_TRUE(tampon.Enregistre(chemin, 1000, *bruts, 2, 44100));
+        ASSERT_TRUE(panel::EnregistreSignal(chemin, N, *bruts, 1, 44100));
+        struct stat etat;
+        ASSERT_EQ(::stat(chemin.c_str(), &etat), 0);
+        EXPECT_EQ(etat.st_mode & 07777, 0604u);
+        EXPECT_EQ(etat.st_uid, proprietaire);
+        EXPECT_EQ(etat.st_gid, groupe);
+        EXPECT_GT(etat.st_size, 1000);
+    }
 }
 
 } // namespace

@@ -2,12 +2,16 @@
 #include "platform/Ini.h"
 #include "platform/Windows1252.h"
 
+#include "AttenteBornee.h"
 #include "DossierTemporaire.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -246,6 +250,114 @@ TEST(Ini, WriteFailingPartWayLeavesTheOldFileWhole) {
     // Once the disk takes it again, the same save goes through.
     EXPECT_EQ(ini.Enregistre(), std::nullopt);
     EXPECT_EQ(FichierIni(chemin).LitEntier("Options", "Cle199", 0), 199);
+}
+
+// A named pipe where the settings file should be: reading it would wait for a writer
+// forever, on the GUI thread. It reads as empty at once, is never replaced, and the save
+// reports the usual message.
+TEST(Ini, ANamedPipeIsRefusedAtOnceAndLeftInPlace) {
+    DossierTemporaire dossier;
+    const std::string tube = dossier.Chemin("tamburella.ini");
+    ASSERT_EQ(::mkfifo(tube.c_str(), 0644), 0);
+    std::optional<std::string> erreur;
+    ASSERT_TRUE(RevientATemps(
+        [&] {
+            FichierIni ini(tube);
+            EXPECT_EQ(ini.LitEntier("Options", "Fe", 44100), 44100);
+            ini.EcritEntier("Options", "Fe", 8000);
+            erreur = ini.Enregistre();
+        },
+        {tube}));
+    EXPECT_EQ(erreur, "Ne peut écrire dans " + tube);
+    struct stat etat;
+    ASSERT_EQ(::stat(tube.c_str(), &etat), 0);
+    EXPECT_TRUE(S_ISFIFO(etat.st_mode));
+    EXPECT_EQ(dossier.Fichiers(), std::vector<std::string>{"tamburella.ini"});
+
+    // Nor is a file that became a pipe between the reading and the save replaced.
+    const std::string chemin = dossier.Chemin("devenu.ini");
+    EcritFichier(chemin, "[Options]\r\nFe=22050\r\n");
+    FichierIni ini(chemin);
+    ASSERT_EQ(::unlink(chemin.c_str()), 0);
+    ASSERT_EQ(::mkfifo(chemin.c_str(), 0644), 0);
+    EXPECT_EQ(ini.Enregistre(), "Ne peut écrire dans " + chemin);
+    ASSERT_EQ(::stat(chemin.c_str(), &etat), 0);
+    EXPECT_TRUE(S_ISFIFO(etat.st_mode));
+
+    // Nothing that is no regular file opens for reading.
+    for (const char* autre : {"/dev/null", "/dev/zero", "/"}) {
+        EXPECT_EQ(platform::OuvreFichierRegulier(autre), -1) << autre;
+        EXPECT_NE(errno, ENOENT) << autre;
+    }
+    EXPECT_EQ(platform::OuvreFichierRegulier(dossier.Chemin("absent").c_str()), -1);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+// Whatever stands at the temporary file's name (a stale temporary, a named pipe, a link
+// to another file) is neither waited on nor written through.
+TEST(Ini, TheTemporaryIsAlwaysANewFile) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("tamburella.ini");
+    const std::string victime = dossier.Chemin("victime.txt");
+    EcritFichier(victime, "à garder");
+    struct Cas {
+        const char* quoi;
+        std::function<int(const std::string&)> pose;
+    };
+    const Cas cas[] = {
+        {"a stale temporary", [](const std::string& t) { return EcritFichier(t, "vieux"), 0; }},
+        {"a named pipe", [](const std::string& t) { return ::mkfifo(t.c_str(), 0644); }},
+        {"a link to another file",
+         [&](const std::string& t) { return ::symlink(victime.c_str(), t.c_str()); }},
+    };
+    int32_t fe = 8000;
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.quoi);
+        FichierIni ini(chemin);
+        ini.EcritEntier("Options", "Fe", ++fe);
+        std::optional<std::string> erreur = "not run";
+        std::vector<std::string> temporaire(1);
+        // The temporary is named after the thread that saves.
+        ASSERT_TRUE(RevientATemps(
+            [&] {
+                temporaire[0] = platform::NomTemporaire(chemin);
+                ASSERT_EQ(c.pose(temporaire[0]), 0);
+                erreur = ini.Enregistre();
+            },
+            temporaire));
+        EXPECT_EQ(erreur, std::nullopt);
+        EXPECT_EQ(FichierIni(chemin).LitEntier("Options", "Fe", 0), fe);
+        EXPECT_FALSE(std::filesystem::is_symlink(chemin));
+        EXPECT_EQ(LitFichier(victime), "à garder");
+        EXPECT_EQ(dossier.Fichiers(), (std::vector<std::string>{"tamburella.ini", "victime.txt"}));
+    }
+}
+
+// A save keeps the permissions, owner and group of the file it replaces: run as root (an
+// administrator's session, sudo), it must not take the file from its owner, whose next
+// save would then be refused.
+TEST(Ini, ASaveKeepsTheFilesOwnerAndPermissions) {
+    DossierTemporaire dossier;
+    const std::string chemin = dossier.Chemin("tamburella.ini");
+    EcritFichier(chemin, "[Options]\r\nFe=22050\r\n");
+    ASSERT_EQ(::chmod(chemin.c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    // Any other user will do; it need not exist.
+    const uid_t proprietaire = root ? 4242 : ::geteuid();
+    const gid_t groupe = root ? 4343 : ::getegid();
+    if (root) {
+        ASSERT_EQ(::chown(chemin.c_str(), proprietaire, groupe), 0);
+    }
+
+    FichierIni ini(chemin);
+    ini.EcritEntier("Options", "Fe", 48000);
+    ASSERT_EQ(ini.Enregistre(), std::nullopt);
+    EXPECT_EQ(FichierIni(chemin).LitEntier("Options", "Fe", 0), 48000);
+    struct stat etat;
+    ASSERT_EQ(::stat(chemin.c_str(), &etat), 0);
+    EXPECT_EQ(etat.st_mode & 07777, 0640u);
+    EXPECT_EQ(etat.st_uid, proprietaire);
+    EXPECT_EQ(etat.st_gid, groupe);
 }
 
 TEST(Windows1252, ConversionsBothWays) {

@@ -58,8 +58,13 @@ TEST_P(Nombres, Fixe) {
         {0, 3, 2, "0,00"},
         {1.5, 1, 1, "1,5"}, // precision clamped to 2
         {7, 3, 0, "7"},
-        {123456, 3, 0, "1,23E5"}, // more integer digits than the precision
-        {999.96, 3, 1, "1E3"},    // ... after rounding
+        {123456, 3, 0, "1,23E+5"}, // more integer digits than the precision
+        {999.96, 3, 1, "1E+3"},    // ... after rounding
+        {-99.7, 2, 0, "-1E+2"},
+        // Rounded once, on the exact digits: 1558.40088457241949998…, 123.0000152587890625
+        {1558.4008845724195, 16, 12, "1558,400884572419"},
+        {123 + 0x1p-16, 18, 15, "123,000015258789063"},
+        {61266548.73276501, 17, 9, "61266548,732765011"},
     };
     for (const Cas& c : cas)
         EXPECT_EQ(FormatFixe(c.v, c.precision, c.decimales), Attendu(c.texte))
@@ -83,9 +88,25 @@ TEST_P(Nombres, General) {
         {0.0000123456, 3, 0, "0,0000123"},
         {0.000001234, 3, 0, "1,23E-6"},
         {0.000001234, 3, 2, "1,23E-06"},
-        {123456, 3, 0, "1,23E5"},
-        {999.5, 3, 0, "1E3"},
+        // The exponent is signed and has at least the width asked for.
+        {123456, 3, 0, "1,23E+5"},
+        {999.5, 3, 0, "1E+3"},
+        {-100, 2, 0, "-1E+2"},
+        {22050, 4, 2, "2,205E+04"},
+        {1e100, 3, 2, "1E+100"},
+        {-1.5e-12, 4, 3, "-1,5E-012"},
+        {1.5e-12, 4, 8, "1,5E-0012"}, // the width is held within 0 .. 4
         {0, 3, 0, "0"},
+        // Rounded once, on the exact digits of the value (not first to 18 digits, which
+        // would round 55.577936924662949991… up, or the tie 2^-26 = …765625E-8 to even).
+        {55.57793692466295, 15, 0, "55,5779369246629"},
+        {12552.238963544105, 16, 0, "12552,2389635441"},
+        {61266548.73276501, 17, 0, "61266548,732765011"},
+        {6.6122727408074715e-09, 17, 0, "6,6122727408074715E-9"},
+        {0x1p-26, 18, 0, "1,49011611938476563E-8"},
+        {123 + 0x1p-16, 18, 0, "123,000015258789063"},
+        {0.1, 18, 0, "0,100000000000000006"},
+        {5e-324, 3, 0, "4,94E-324"},
     };
     for (const Cas& c : cas)
         EXPECT_EQ(FormatGeneral(c.v, c.precision, c.exposant), Attendu(c.texte))

@@ -5,6 +5,7 @@
 
 #include "engine/InterfaceGui.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -21,6 +22,8 @@ public:
     int Dessins = 0, Affichages = 0, Images = 0, Desactivations = 0, Reactivations = 0;
     int PositionDepF = -1;
     std::vector<std::string> Erreurs;
+    // FinThread does not wait: counted at once, on the thread that finishes.
+    std::atomic<int> FinsThread{0};
     // Run on the GUI thread inside each hand-over, when set.
     std::function<void()> PendantDessiner, PendantAfficher;
 
@@ -49,6 +52,7 @@ public:
             PositionDepF = position;
         });
     }
+    void FinThread() override { ++FinsThread; }
     void ErreurCalcul(const char* message) override {
         Remet([this, m = std::string(message)] { Erreurs.push_back(m); });
     }
