@@ -129,6 +129,8 @@ template <class Parametres>
 class AvecServeur : public ::testing::TestWithParam<Parametres> {
 protected:
     void SetUp() override {
+        if (!essai::ServeurChoisi(std::get<0>(this->GetParam())))
+            GTEST_SKIP() << "not the server TAMBURELLA_SERVEUR_SON names";
         serveur_ = &essai::ServeurPartage(std::get<0>(this->GetParam()));
         ASSERT_TRUE(serveur_->Pret()) << "private sound server: " << serveur_->Dossier();
     }
@@ -356,7 +358,13 @@ public:
     void CalculeSpectre(int32_t) override {}
 };
 
-class ServeurDisparu : public ::testing::TestWithParam<ParametresMono> {};
+class ServeurDisparu : public ::testing::TestWithParam<ParametresMono> {
+protected:
+    void SetUp() override {
+        if (!essai::ServeurChoisi(std::get<0>(GetParam())))
+            GTEST_SKIP() << "not the server TAMBURELLA_SERVEUR_SON names";
+    }
+};
 INSTANTIATE_TEST_SUITE_P(Pilotes, ServeurDisparu,
                          ::testing::Combine(Serveurs, ::testing::Values(0, 1)),
                          NomCas<ParametresMono>);

@@ -312,10 +312,12 @@ void ServeurSon::Tue() {
 }
 
 std::vector<TypeServeur> ServeursEssayes() {
-    const char* choisi = std::getenv("TAMBURELLA_SERVEUR_SON");
-    for (TypeServeur t : {TypeServeur::PulseAudio, TypeServeur::PipeWire})
-        if (choisi && std::string_view(choisi) == NomServeur(t)) return {t};
     return {TypeServeur::PulseAudio, TypeServeur::PipeWire};
+}
+
+bool ServeurChoisi(TypeServeur type) {
+    const char* choisi = std::getenv("TAMBURELLA_SERVEUR_SON");
+    return !choisi || !*choisi || std::string_view(choisi) == NomServeur(type);
 }
 
 const char* NomServeur(TypeServeur type) {

@@ -82,10 +82,12 @@ private:
     bool pret_ = false;
 };
 
-// The servers that integration tests run against: both, or only the one named by the
-// environment variable TAMBURELLA_SERVEUR_SON ("PulseAudio" or "PipeWire"), with which the
-// test command runs each such program once per server.
+// The servers that integration tests run against: both. Each case runs unless the
+// environment variable TAMBURELLA_SERVEUR_SON names the other one ("PulseAudio" or
+// "PipeWire"); it is then skipped (see ServeurChoisi), so the list of cases never depends
+// on the environment.
 std::vector<TypeServeur> ServeursEssayes();
+bool ServeurChoisi(TypeServeur type);
 const char* NomServeur(TypeServeur type);
 
 // The server of type `type` shared by the tests of this program: started at first use
