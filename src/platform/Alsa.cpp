@@ -161,14 +161,18 @@ public:
 
 private:
     ResultatOuverture Regle(int32_t fe, int32_t canaux) {
-        // Small blocks keep the ring's position close to the device's. Mono is read in
-        // stereo and averaged (see MoyenneVoies), unless the device has one channel only.
+        // Small blocks keep the ring's position close to the device's. The device's buffer
+        // holds 500 ms: blocks are read as soon as they are there, so its size adds no
+        // delay, and a reader held up by a busy machine for longer than 100 ms (the size
+        // once used) no longer loses frames. Mono is read in stereo and averaged (see
+        // MoyenneVoies), unless the device has one channel only.
+        constexpr unsigned Tampon = 500000, Bloc = 10000;
         ResultatOuverture r = ResultatOuverture::FormatRefuse;
         canauxLus_ = 2;
-        if (canaux == 1) r = RegleMateriel(pcm_, fe, 2, 100000, 10000, trames_);
+        if (canaux == 1) r = RegleMateriel(pcm_, fe, 2, Tampon, Bloc, trames_);
         if (r != ResultatOuverture::Reussie) {
             canauxLus_ = canaux;
-            r = RegleMateriel(pcm_, fe, canaux, 100000, 10000, trames_);
+            r = RegleMateriel(pcm_, fe, canaux, Tampon, Bloc, trames_);
         }
         if (r != ResultatOuverture::Reussie) return r;
 
