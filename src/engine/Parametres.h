@@ -175,6 +175,8 @@ struct EtatScope {
     float PleineEchelleCopie = 32768.0f;
     float DeplaceXCopie = 0.0f;
     std::atomic<float> FreqRafraich{0.0f};
+    // Capture runs but no sound comes: FreqR says so, and the picture stays as it was.
+    std::atomic<bool> SansSon{false};
     // steady_clock readings (ns) of the previous and the current presented frame.
     std::atomic<int64_t> CompteurPrec{0};
     std::atomic<int64_t> CompteurAct{0};

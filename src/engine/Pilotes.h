@@ -39,6 +39,7 @@ public:
     void Demarrer() override;
     void Lire(float* sortie, int32_t n) override;
     bool DemarrageReussi() const override { return demarre_.load(std::memory_order_relaxed); }
+    bool SansSon() const override { return flux_.SansDonnees(); }
     // The time the ring needs to hold about one screen of samples, as the first frame
     // needs: (2 W scaled by 2^EchelleT + Delai) / FeCourante, computed by Demarrer.
     int32_t AttenteDemarrage() const override { return attente_.load(std::memory_order_relaxed); }
@@ -60,6 +61,7 @@ public:
     void Demarrer() override;
     void Lire(float* sortie, int32_t n) override;
     bool DemarrageReussi() const override { return demarre_.load(std::memory_order_relaxed); }
+    bool SansSon() const override { return flux_.SansDonnees(); }
 
 private:
     ContexteCapture c_;

@@ -63,6 +63,10 @@ ServeurSon::ServeurSon() {
         const size_t egal = v.find('=');
         setenv(v.substr(0, egal).c_str(), v.substr(egal + 1).c_str(), 1);
     }
+    pret_ = Demarre();
+}
+
+bool ServeurSon::Demarre() {
     serveur_ =
         Lance({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--disallow-exit",
                "--use-pid-file=no",
@@ -71,17 +75,18 @@ ServeurSon::ServeurSon() {
                "--load=module-native-protocol-unix auth-anonymous=1 socket=" + Socket(dossier_),
                "--log-target=file:" + dossier_ + "/pa.log"},
               true);
-    if (serveur_ <= 0 || !AttendReponse()) return;
+    if (serveur_ <= 0 || !AttendReponse()) return false;
     // A fresh null sink renders up to 2 s ahead, and a recorder that connects then gets
     // nothing for that long: a low-latency reader attached for the server's life and a
     // reset of the sink's clock avoid it.
     lecteur_ = Lance({"parec", "--latency-msec=10", std::string("--device=") + Moniteur}, false);
     Pactl({"suspend-sink", Puits, "1"});
     Pactl({"suspend-sink", Puits, "0"});
-    pret_ = true;
+    return true;
 }
 
 ServeurSon::~ServeurSon() {
+    Degele();
     Arrete(joueur_);
     Arrete(lecteur_);
     Arrete(serveur_);
@@ -184,6 +189,25 @@ void ServeurSon::Tue() {
         waitpid(serveur_, nullptr, 0);
         serveur_ = -1;
     }
+    gele_ = false;
+}
+
+bool ServeurSon::Redemarre() {
+    Tue();
+    // The helpers lost their server; the socket file left behind is taken over.
+    Arrete(joueur_);
+    Arrete(lecteur_);
+    pret_ = Demarre();
+    return pret_;
+}
+
+void ServeurSon::Gele() {
+    if (serveur_ > 0 && kill(serveur_, SIGSTOP) == 0) gele_ = true;
+}
+
+void ServeurSon::Degele() {
+    if (serveur_ > 0 && gele_) kill(serveur_, SIGCONT);
+    gele_ = false;
 }
 
 } // namespace essai
