@@ -124,6 +124,8 @@ public:
         return vues_;
     }
 
+    bool EnEchec() const override { return echec_.load(std::memory_order_relaxed); }
+
     void Fermer() override {
         ArreteEcrivain();
         {

@@ -15,6 +15,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 
 namespace platform {
@@ -49,6 +50,7 @@ public:
         notification_ = notification;
         tailleTrame_ = 2 * static_cast<size_t>(canaux);
         fe_ = fe;
+        echec_.store(false, std::memory_order_relaxed);
         if (!connexion_.Connecter()) return ResultatOuverture::Indisponible;
         ResultatOuverture r;
         {
@@ -113,6 +115,8 @@ public:
         }
         return vues_;
     }
+
+    bool EnEchec() const override { return echec_.load(std::memory_order_relaxed); }
 
     void Fermer() override {
         if (flux_) {
@@ -206,8 +210,13 @@ private:
         api->defer_enable(evenement, 0);
         static_cast<FluxLectureSon*>(donnees)->Alimente();
     }
-    static void EtatFluxChange(pa_stream*, void* donnees) {
-        static_cast<FluxLectureSon*>(donnees)->connexion_.Reveiller();
+    // On the connection's thread, with its lock held. A stream that fails (the server
+    // went away, the sink was removed) stays failed.
+    static void EtatFluxChange(pa_stream* flux, void* donnees) {
+        auto* f = static_cast<FluxLectureSon*>(donnees);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(flux)))
+            f->echec_.store(true, std::memory_order_relaxed);
+        f->connexion_.Reveiller();
     }
     static void Lance(pa_operation* operation) {
         if (operation) pa_operation_unref(operation);
@@ -224,6 +233,7 @@ private:
     int64_t ecrites_ = 0; // frames handed to the server since the last reset
     int64_t vues_ = 0;    // the last position told
     bool enPause_ = false;
+    std::atomic<bool> echec_{false};
 };
 
 } // namespace

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -140,7 +141,11 @@ TEST_P(GenerateurSon, UnSinusDe1000HzRevientA1000Virgule06Hz) {
     ds.Demarrer();
     ASSERT_TRUE(ds.DemarrageReussi());
     std::vector<float> bruts(2 * engine::NbBruts);
-    std::this_thread::sleep_for(1000ms);
+    // A whole read of captured frames (stereo at most), however slow the machine.
+    const auto limite = std::chrono::steady_clock::now() + 10s;
+    while (etat->TamponCapture.Position() < 2 * int64_t{engine::NbBruts} &&
+           std::chrono::steady_clock::now() < limite)
+        std::this_thread::sleep_for(20ms);
     ds.Lire(bruts.data(), engine::NbBruts);
     ds.Arreter();
     ds.Fermer();
@@ -280,6 +285,75 @@ TEST_P(GenerateurSon, UnChangementEnDirectSEntendEnMoinsDe200ms) {
         ASSERT_GE(entendu, 0) << nouvelle << " Hz never heard";
         EXPECT_LT(entendu / 48000.0, 0.2) << nouvelle << " Hz heard after " << entendu << " frames";
     }
+}
+
+// The server dies while the loop plays: a Go says the buffer could not be sent, once; the
+// server back, the next Go opens the output again and the tone is heard, with no mode
+// switch in between.
+TEST_P(GenerateurSon, ApresUnServeurTueLeGoSuivantRouvreLaSortie) {
+    Fe(48000);
+    champs_.Frequence = "1000";
+    ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
+    serveur_.Tue();
+    // The output learns of it from its own thread: Go until it says so.
+    std::optional<generator::MessageGene> message;
+    const auto limite = std::chrono::steady_clock::now() + 10s;
+    while (!message && std::chrono::steady_clock::now() < limite) {
+        message = g_->Boucle.JoueSignal(champs_).Message;
+        if (!message) std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(message) << "a dead output takes the buffer";
+    EXPECT_EQ(message->Texte.rfind(generator::MessageEnvoi, 0), 0u) << message->Texte;
+    EXPECT_FALSE(g_->Sortie.SortieOuverte);
+
+    ASSERT_TRUE(serveur_.Redemarre());
+    Enregistreur e(48000, 1);
+    ASSERT_TRUE(e.AttendTrames(4800));
+    const generator::ResultatGene r = g_->Boucle.JoueSignal(champs_);
+    EXPECT_FALSE(r.Message) << r.Message->Texte;
+    ASSERT_TRUE(r.Reussi);
+    const int64_t debut = e.Trames();
+    ASSERT_TRUE(e.AttendTrames(debut + 24000));
+    const std::vector<float> x = e.Voie(e.Trames() - 9600, 9600, 0);
+    EXPECT_NEAR(FrequencePassages(x.data(), x.size(), 48000), 1000, 10) << "the tone is back";
+}
+
+// The server dies while a sweep plays: the sweep ends with a message and a blank
+// read-out instead of waiting for ever; the server back, the next Go sweeps again.
+TEST_P(GenerateurSon, UnServeurTueArreteLeSweepAvecUnMessage) {
+    Fe(48000);
+    generator::ChampsSweep champs;
+    champs.Duree = "20";
+    champs.Niveau = "0.5";
+    ASSERT_TRUE(g_->Balayage.GoSweepClick(champs).Reussi);
+    std::this_thread::sleep_for(200ms);
+    serveur_.Tue();
+    generator::ResultatGene r;
+    const auto limite = std::chrono::steady_clock::now() + 10s;
+    do {
+        std::this_thread::sleep_for(100ms);
+        r = g_->Balayage.Timer1Timer();
+    } while (!r.Minuterie && std::chrono::steady_clock::now() < limite);
+    ASSERT_EQ(r.Minuterie, false) << "the sweep never ends";
+    ASSERT_TRUE(r.Message);
+    EXPECT_EQ(r.Message->Texte, generator::MessageSweepInterrompu);
+    EXPECT_EQ(r.Message->Titre, generator::TitreProbleme);
+    EXPECT_EQ(r.Lecture, "");
+    EXPECT_FALSE(r.FermerFenetre);
+    EXPECT_FALSE(g_->Sortie.EnLecture);
+    EXPECT_FALSE(g_->Sortie.SortieOuverte);
+
+    ASSERT_TRUE(serveur_.Redemarre());
+    champs.Duree = "1";
+    r = g_->Balayage.GoSweepClick(champs);
+    EXPECT_FALSE(r.Message);
+    ASSERT_TRUE(r.Reussi);
+    do {
+        std::this_thread::sleep_for(100ms);
+        r = g_->Balayage.Timer1Timer();
+    } while (!r.Minuterie && std::chrono::steady_clock::now() < limite + 10s);
+    EXPECT_EQ(r.Minuterie, false);
+    EXPECT_EQ(r.Lecture, "20000 Hz  ") << "the sweep again, to its end";
 }
 
 TEST(SortiesSon, LesSortiesListentLePuitsEtSesFrequences) {
