@@ -2,7 +2,7 @@
 // "DirectSound" (TypeEntree 1, on the sound server). Both fill Bruts alike; they differ in
 // how the capture position is counted:
 // - wave-in: PositionCapture is the number of frames captured since the start, and the
-//   newest copied frame lies Delai (4000) frames behind it;
+//   newest copied frame lies Delai frames behind it;
 // - DirectSound: the newest copied frame is the newest captured one, and PositionCapture
 //   is the absolute number of the first copied frame, counted through the ring's wraps.
 #pragma once

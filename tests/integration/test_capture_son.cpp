@@ -174,6 +174,10 @@ TEST_P(CaptureSon, LaPositionDeCaptureSuitLeTemps) {
     Capture c;
     engine::PiloteCapture& p = c.Ouvre(type, stereo, 48000);
     p.Demarrer();
+    // Counted from the first data: a device may take a while to start on a busy machine.
+    const auto limite = std::chrono::steady_clock::now() + 5s;
+    while (c.etat->TamponCapture.Position() == 0 && std::chrono::steady_clock::now() < limite)
+        std::this_thread::sleep_for(1ms);
     const auto debut = std::chrono::steady_clock::now();
     for (int i = 0; i < 25; ++i) { // beyond one ring in stereo (65536 frames)
         std::this_thread::sleep_for(100ms);

@@ -18,7 +18,6 @@
 #include <QPrinter>
 #include <QSvgRenderer>
 
-
 namespace {
 
 using essais::Entier32;

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QFileDialog>
 
-
 namespace {
 
 using essais::ExportExemple;
