@@ -7,7 +7,10 @@
 #include "platform/Capture.h"
 
 #include <array>
+#include <chrono>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace engine {
 
@@ -15,6 +18,11 @@ namespace engine {
 inline constexpr const char* TitreProbleme = "Problème Tamburella";
 inline constexpr const char* MessageAucuneEntree =
     "Pas d'entrée audio présente !\rAvez vous une carte son ?";
+// Followed by the names of the inputs that did not answer, one per line.
+inline constexpr const char* MessageEntreesNonListees =
+    "Ces entrées son n'ont pas répondu à temps\ret ne sont pas listées :";
+// How long the start-up waits for each backend's list.
+inline constexpr std::chrono::milliseconds DelaiEnumeration{2500};
 
 // Fills the tables from the two backends' lists (each with its default device first, at
 // most MaxEntrees more are kept). `dsDisponible`: a sound server answered. A device the
@@ -23,11 +31,15 @@ inline constexpr const char* MessageAucuneEntree =
 void RemplitTables(TablesEntrees& tables, std::span<const platform::DescriptionEntree> wave,
                    bool dsDisponible, std::span<const platform::DescriptionEntree> ds);
 
-// GUI thread, once at start-up: asks ALSA and the sound server.
-void EnumereEntrees(TablesEntrees& tables);
+// GUI thread, once at start-up: asks ALSA and the sound server, both at once, waiting for
+// each DelaiEnumeration at most (a frozen sound server holds both for 30 s per call).
+// A backend that does not answer in time gets its default device alone, with every rate,
+// and its name ("ALSA", "PulseAudio") is returned among the inputs not listed.
+std::vector<std::string> EnumereEntrees(TablesEntrees& tables,
+                                        std::chrono::milliseconds delai = DelaiEnumeration);
 
 // No driver lists any device besides the default one: the program cannot capture, and
-// shows MessageAucuneEntree.
+// shows MessageAucuneEntree (unless some inputs were not listed: they may be there).
 bool AucuneEntree(const TablesEntrees& tables);
 
 // The message for a failed Ouvrir's code (null for 0).

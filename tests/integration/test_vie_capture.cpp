@@ -216,7 +216,8 @@ TEST_P(VieCapture, LeServeurTueEtRedemarreLaCaptureReprendSeule) {
 }
 
 // The server freezes (SIGSTOP): the label says "Pas de son"; Pause, Go, closing and
-// reopening the scope all return within their bounds. Thawed, the reopened scope captures by
+// reopening the scope, and listing the inputs all return within their bounds, the list
+// saying which inputs did not answer. Thawed, the reopened scope captures by
 // itself.
 TEST_P(VieCapture, LeServeurGeleNeBloquePasEtLaCaptureReprendAuDegel) {
     ASSERT_TRUE(serveur_.Joue(440, 1000));
@@ -251,6 +252,14 @@ TEST_P(VieCapture, LeServeurGeleNeBloquePasEtLaCaptureReprendAuDegel) {
     // A server that accepts connections but answers nothing may come back: the scope waits
     // for it rather than failing.
     ASSERT_EQ(code, 0);
+    engine::TablesEntrees tables;
+    std::vector<std::string> nonListees;
+    EXPECT_LT(chrono([&] { nonListees = engine::EnumereEntrees(tables); }), 5.0)
+        << "listing the inputs";
+    EXPECT_FALSE(nonListees.empty()) << "the inputs that did not answer are named";
+    EXPECT_TRUE(tables.DSDisponible) << "a frozen server is still there";
+    EXPECT_FALSE(engine::AucuneEntree(tables) && nonListees.empty());
+
     serveur_.Degele();
     EXPECT_TRUE(s.Montre(440, 1000)) << "no capture once the server is thawed";
     EXPECT_TRUE(s.FrequenceAffichee()) << s.legende;
