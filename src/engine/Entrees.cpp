@@ -4,10 +4,6 @@
 #include "platform/Pulse.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <optional>
 #include <thread>
 
 namespace engine {
@@ -33,49 +29,32 @@ int32_t Remplit(std::span<const platform::DescriptionEntree> liste, Noms& noms, 
     return std::max(0, static_cast<int32_t>(n) - 1);
 }
 
-using Liste = std::vector<platform::DescriptionEntree>;
+} // namespace
 
-// A list made on a thread of its own, so that a backend stuck in its library does not
-// hold the caller: the thread owns what it shares, and ends on its own when it is late.
-class ListeEnFond {
-public:
-    explicit ListeEnFond(Liste (*faire)()) {
-        std::thread([p = partage_, faire] {
-            Liste l = faire();
-            std::lock_guard v(p->m);
-            p->liste = std::move(l);
-            p->finie = true;
-            p->cv.notify_all();
-        }).detach();
-    }
-    // The list, or nullopt when it is not done by `limite`.
-    std::optional<Liste> Attend(std::chrono::steady_clock::time_point limite) {
-        std::unique_lock v(partage_->m);
-        if (!partage_->cv.wait_until(v, limite, [this] { return partage_->finie; }))
-            return std::nullopt;
-        return std::move(partage_->liste);
-    }
+ListeEnFond::ListeEnFond(Liste (*faire)()) {
+    std::thread([p = partage_, faire] {
+        Liste l = faire();
+        std::lock_guard v(p->m);
+        p->liste = std::move(l);
+        p->finie = true;
+        p->cv.notify_all();
+    }).detach();
+}
 
-private:
-    struct Partage {
-        std::mutex m;
-        std::condition_variable cv;
-        Liste liste;
-        bool finie = false;
-    };
-    std::shared_ptr<Partage> partage_ = std::make_shared<Partage>();
-};
+std::optional<ListeEnFond::Liste>
+ListeEnFond::Attend(std::chrono::steady_clock::time_point limite) {
+    std::unique_lock v(partage_->m);
+    if (!partage_->cv.wait_until(v, limite, [this] { return partage_->finie; }))
+        return std::nullopt;
+    return std::move(partage_->liste);
+}
 
-// What stands for a backend that did not answer: its default device, every rate allowed
-// (the opening will tell).
-Liste DefautSeul() {
+std::vector<platform::DescriptionEntree> DefautSeul(const char* nom) {
     platform::DescriptionEntree d;
-    d.Nom = "Entrée par défaut";
+    d.Nom = nom;
     d.FeSupportes.fill(true);
     return {d};
 }
-
-} // namespace
 
 void RemplitTables(TablesEntrees& t, std::span<const platform::DescriptionEntree> wave,
                    bool dsDisponible, std::span<const platform::DescriptionEntree> ds) {
@@ -94,17 +73,17 @@ std::vector<std::string> EnumereEntrees(TablesEntrees& tables, std::chrono::mill
     ListeEnFond ds([] { return platform::EnumereSourcesSon(TableFe, MaxEntrees); });
     const auto limite = std::chrono::steady_clock::now() + delai;
     std::vector<std::string> nonListees;
-    std::optional<Liste> w = wave.Attend(limite);
+    std::optional<ListeEnFond::Liste> w = wave.Attend(limite);
     if (!w) {
         nonListees.emplace_back("ALSA");
-        w = DefautSeul();
+        w = DefautSeul("Entrée par défaut");
     }
     // A server that accepts the connection but does not answer is there, frozen: its
     // default source may serve once it thaws.
-    std::optional<Liste> d = ds.Attend(limite);
+    std::optional<ListeEnFond::Liste> d = ds.Attend(limite);
     if (!d) {
         nonListees.emplace_back("PulseAudio");
-        d = DefautSeul();
+        d = DefautSeul("Entrée par défaut");
     }
     RemplitTables(tables, *w, !d->empty(), *d);
     return nonListees;

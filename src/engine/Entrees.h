@@ -8,6 +8,10 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,6 +34,31 @@ inline constexpr std::chrono::milliseconds DelaiEnumeration{2500};
 // (one MeilleurFe table for both drivers).
 void RemplitTables(TablesEntrees& tables, std::span<const platform::DescriptionEntree> wave,
                    bool dsDisponible, std::span<const platform::DescriptionEntree> ds);
+
+// A backend's device list made on a thread of its own, so that a backend stuck in its
+// library (a frozen sound server holds ALSA's pulse plugin and the server's client
+// library for 30 s per call) does not hold the caller. The thread owns what it shares
+// and ends on its own when it is late.
+class ListeEnFond {
+public:
+    using Liste = std::vector<platform::DescriptionEntree>;
+    explicit ListeEnFond(Liste (*faire)());
+    // The list, or nullopt when it is not done by `limite`.
+    std::optional<Liste> Attend(std::chrono::steady_clock::time_point limite);
+
+private:
+    struct Partage {
+        std::mutex m;
+        std::condition_variable cv;
+        Liste liste;
+        bool finie = false;
+    };
+    std::shared_ptr<Partage> partage_ = std::make_shared<Partage>();
+};
+
+// What stands for a backend that did not answer: its default device named `nom`, every
+// rate allowed (the opening will tell).
+std::vector<platform::DescriptionEntree> DefautSeul(const char* nom);
 
 // GUI thread, once at start-up: asks ALSA and the sound server, both at once, waiting for
 // each DelaiEnumeration at most (a frozen sound server holds both for 30 s per call).
