@@ -25,8 +25,10 @@ inline constexpr const char* MessageAucuneEntree =
 // Followed by the names of the inputs that did not answer, one per line.
 inline constexpr const char* MessageEntreesNonListees =
     "Ces entrées son n'ont pas répondu à temps\ret ne sont pas listées :";
-// How long the start-up waits for each backend's list.
-inline constexpr std::chrono::milliseconds DelaiEnumeration{2500};
+// How long the start-up waits for the sound server's lists; and for ALSA's when the
+// server answered (then nothing holds ALSA but a slow machine).
+inline constexpr std::chrono::milliseconds DelaiEnumeration{2000};
+inline constexpr std::chrono::milliseconds DelaiEnumerationLent{30000};
 
 // Fills the tables from the two backends' lists (each with its default device first, at
 // most MaxEntrees more are kept). `dsDisponible`: a sound server answered. A device the
@@ -56,14 +58,19 @@ private:
     std::shared_ptr<Partage> partage_ = std::make_shared<Partage>();
 };
 
+// Lists still being made on their threads: late ones end once their backend answers.
+// Any thread. (A test that changes the environment waits for them first.)
+int32_t ListesEnCours();
+
 // What stands for a backend that did not answer: its default device named `nom`, every
 // rate allowed (the opening will tell).
 std::vector<platform::DescriptionEntree> DefautSeul(const char* nom);
 
 // GUI thread, once at start-up: asks ALSA and the sound server, both at once, waiting for
-// each DelaiEnumeration at most (a frozen sound server holds both for 30 s per call).
-// A backend that does not answer in time gets its default device alone, with every rate,
-// and its name ("ALSA", "PulseAudio") is returned among the inputs not listed.
+// the server `delai` at most, and for ALSA as long when the server did not answer (a
+// frozen sound server holds both for 30 s per call). A backend that does not answer in
+// time gets its default device alone, with every rate, and its name ("ALSA",
+// "PulseAudio") is returned among the inputs not listed.
 std::vector<std::string> EnumereEntrees(TablesEntrees& tables,
                                         std::chrono::milliseconds delai = DelaiEnumeration);
 

@@ -50,7 +50,7 @@ void EnumereSorties(TablesSorties& tables) {
     if (!serveur) {
         engine::ListeEnFond alsa(
             [] { return platform::EnumereSortiesAlsa(engine::TableFe, MaxSorties); });
-        liste = alsa.Attend(std::chrono::steady_clock::now() + engine::DelaiEnumeration)
+        liste = alsa.Attend(std::chrono::steady_clock::now() + engine::DelaiEnumerationLent)
                     .value_or(engine::DefautSeul("Sortie par défaut"));
     }
     RemplitSorties(tables, liste, serveur);

@@ -35,7 +35,7 @@ ConnexionSon::Verrou::~Verrou() {
     pa_threaded_mainloop_unlock(connexion_.boucle_);
 }
 
-bool ConnexionSon::Connecter(const char* nomClient) {
+bool ConnexionSon::Connecter(const char* nomClient, double secondes) {
     Deconnecter();
     boucle_ = pa_threaded_mainloop_new();
     if (!boucle_) return false;
@@ -53,7 +53,8 @@ bool ConnexionSon::Connecter(const char* nomClient) {
     bool pret;
     {
         Verrou verrou(*this);
-        pret = Attendre([this] { return pa_context_get_state(contexte_) == PA_CONTEXT_READY; });
+        pret = Attendre([this] { return pa_context_get_state(contexte_) == PA_CONTEXT_READY; },
+                        secondes);
     }
     if (!pret) Deconnecter();
     return pret;

@@ -34,6 +34,9 @@ namespace {
 constexpr pa_usec_t LatenceTotale = 100000;
 constexpr pa_usec_t Requete = 10000;
 constexpr pa_usec_t Demarrage = 10000;
+// The opening runs on the generator window's thread: a frozen server must not hold it
+// long (a local server answers within milliseconds).
+constexpr double AttenteOuverture = 0.9;
 
 class FluxLectureSon final : public FluxLecture {
 public:
@@ -51,7 +54,8 @@ public:
         tailleTrame_ = 2 * static_cast<size_t>(canaux);
         fe_ = fe;
         echec_.store(false, std::memory_order_relaxed);
-        if (!connexion_.Connecter()) return ResultatOuverture::Indisponible;
+        if (!connexion_.Connecter("Tamburella", AttenteOuverture))
+            return ResultatOuverture::Indisponible;
         ResultatOuverture r;
         {
             ConnexionSon::Verrou v(connexion_);
@@ -157,10 +161,12 @@ private:
         const char* puits = identifiant.empty() ? nullptr : identifiant.c_str();
         if (pa_stream_connect_playback(flux_, puits, &attributs, drapeaux, nullptr, nullptr) < 0)
             return ResultatOuverture::TamponImpossible;
-        const bool pret = connexion_.Attendre([this] {
-            const pa_stream_state_t e = pa_stream_get_state(flux_);
-            return e != PA_STREAM_CREATING && e != PA_STREAM_UNCONNECTED;
-        });
+        const bool pret = connexion_.Attendre(
+            [this] {
+                const pa_stream_state_t e = pa_stream_get_state(flux_);
+                return e != PA_STREAM_CREATING && e != PA_STREAM_UNCONNECTED;
+            },
+            AttenteOuverture);
         if (!pret || pa_stream_get_state(flux_) != PA_STREAM_READY)
             return pa_context_errno(connexion_.Contexte()) == PA_ERR_NOENTITY
                        ? ResultatOuverture::Indisponible

@@ -262,6 +262,9 @@ TEST_P(VieCapture, LeServeurGeleNeBloquePasEtLaCaptureReprendAuDegel) {
 
     serveur_.Degele();
     EXPECT_TRUE(s.Montre(440, 1000)) << "no capture once the server is thawed";
+    // The late lists end now that the server answers (the next test's server changes the
+    // environment they read).
+    EXPECT_TRUE(s.gui.ServirJusqua([] { return engine::ListesEnCours() == 0; }, 60s));
     EXPECT_TRUE(s.FrequenceAffichee()) << s.legende;
     EXPECT_LT(chrono([&] { s.Pause(); }), 2.0);
 }
