@@ -4,6 +4,8 @@
 #include "platform/Pulse.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace engine {
 
@@ -28,7 +30,40 @@ int32_t Remplit(std::span<const platform::DescriptionEntree> liste, Noms& noms, 
     return std::max(0, static_cast<int32_t>(n) - 1);
 }
 
+std::atomic<int32_t> listesEnCours{0};
+
 } // namespace
+
+int32_t ListesEnCours() {
+    return listesEnCours.load();
+}
+
+ListeEnFond::ListeEnFond(Liste (*faire)()) {
+    ++listesEnCours;
+    std::thread([p = partage_, faire] {
+        Liste l = faire();
+        --listesEnCours;
+        std::lock_guard v(p->m);
+        p->liste = std::move(l);
+        p->finie = true;
+        p->cv.notify_all();
+    }).detach();
+}
+
+std::optional<ListeEnFond::Liste>
+ListeEnFond::Attend(std::chrono::steady_clock::time_point limite) {
+    std::unique_lock v(partage_->m);
+    if (!partage_->cv.wait_until(v, limite, [this] { return partage_->finie; }))
+        return std::nullopt;
+    return std::move(partage_->liste);
+}
+
+std::vector<platform::DescriptionEntree> DefautSeul(const char* nom) {
+    platform::DescriptionEntree d;
+    d.Nom = nom;
+    d.FeSupportes.fill(true);
+    return {d};
+}
 
 void RemplitTables(TablesEntrees& t, std::span<const platform::DescriptionEntree> wave,
                    bool dsDisponible, std::span<const platform::DescriptionEntree> ds) {
@@ -42,10 +77,30 @@ void RemplitTables(TablesEntrees& t, std::span<const platform::DescriptionEntree
             Remplit(ds, t.NomsEntreesDS, t.IdentifiantsDS, t.FeSupportesDS, t.MeilleurFe);
 }
 
-void EnumereEntrees(TablesEntrees& tables) {
-    const auto wave = platform::EnumereAlsa(TableFe, MaxEntrees);
-    const auto ds = platform::EnumereSourcesSon(TableFe, MaxEntrees);
-    RemplitTables(tables, wave, !ds.empty(), ds);
+std::vector<std::string> EnumereEntrees(TablesEntrees& tables, std::chrono::milliseconds delai) {
+    ListeEnFond wave([] { return platform::EnumereAlsa(TableFe, MaxEntrees); });
+    ListeEnFond ds([] { return platform::EnumereSourcesSon(TableFe, MaxEntrees); });
+    const auto debut = std::chrono::steady_clock::now();
+    std::vector<std::string> nonListees;
+    // A server that accepts the connection but does not answer is there, frozen: its
+    // default source may serve once it thaws.
+    std::optional<ListeEnFond::Liste> d = ds.Attend(debut + delai);
+    if (!d) {
+        nonListees.emplace_back("PulseAudio");
+        d = DefautSeul("Entrée par défaut");
+    }
+    // ALSA goes through the server's plugin: only a server that did not answer may hold
+    // it for long. Otherwise it is merely slow (probing every device at every rate on a
+    // busy machine), and is waited for.
+    const bool serveurMuet = !nonListees.empty();
+    std::optional<ListeEnFond::Liste> w =
+        wave.Attend(debut + (serveurMuet ? delai : DelaiEnumerationLent));
+    if (!w) {
+        nonListees.emplace_back("ALSA");
+        w = DefautSeul("Entrée par défaut");
+    }
+    RemplitTables(tables, *w, !d->empty(), *d);
+    return nonListees;
 }
 
 bool AucuneEntree(const TablesEntrees& t) {

@@ -7,7 +7,14 @@
 #include "platform/Capture.h"
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace engine {
 
@@ -15,6 +22,13 @@ namespace engine {
 inline constexpr const char* TitreProbleme = "Problème Tamburella";
 inline constexpr const char* MessageAucuneEntree =
     "Pas d'entrée audio présente !\rAvez vous une carte son ?";
+// Followed by the names of the inputs that did not answer, one per line.
+inline constexpr const char* MessageEntreesNonListees =
+    "Ces entrées son n'ont pas répondu à temps\ret ne sont pas listées :";
+// How long the start-up waits for the sound server's lists; and for ALSA's when the
+// server answered (then nothing holds ALSA but a slow machine).
+inline constexpr std::chrono::milliseconds DelaiEnumeration{2000};
+inline constexpr std::chrono::milliseconds DelaiEnumerationLent{30000};
 
 // Fills the tables from the two backends' lists (each with its default device first, at
 // most MaxEntrees more are kept). `dsDisponible`: a sound server answered. A device the
@@ -23,11 +37,45 @@ inline constexpr const char* MessageAucuneEntree =
 void RemplitTables(TablesEntrees& tables, std::span<const platform::DescriptionEntree> wave,
                    bool dsDisponible, std::span<const platform::DescriptionEntree> ds);
 
-// GUI thread, once at start-up: asks ALSA and the sound server.
-void EnumereEntrees(TablesEntrees& tables);
+// A backend's device list made on a thread of its own, so that a backend stuck in its
+// library (a frozen sound server holds ALSA's pulse plugin and the server's client
+// library for 30 s per call) does not hold the caller. The thread owns what it shares
+// and ends on its own when it is late.
+class ListeEnFond {
+public:
+    using Liste = std::vector<platform::DescriptionEntree>;
+    explicit ListeEnFond(Liste (*faire)());
+    // The list, or nullopt when it is not done by `limite`.
+    std::optional<Liste> Attend(std::chrono::steady_clock::time_point limite);
+
+private:
+    struct Partage {
+        std::mutex m;
+        std::condition_variable cv;
+        Liste liste;
+        bool finie = false;
+    };
+    std::shared_ptr<Partage> partage_ = std::make_shared<Partage>();
+};
+
+// Lists still being made on their threads: late ones end once their backend answers.
+// Any thread. (A test that changes the environment waits for them first.)
+int32_t ListesEnCours();
+
+// What stands for a backend that did not answer: its default device named `nom`, every
+// rate allowed (the opening will tell).
+std::vector<platform::DescriptionEntree> DefautSeul(const char* nom);
+
+// GUI thread, once at start-up: asks ALSA and the sound server, both at once, waiting for
+// the server `delai` at most, and for ALSA as long when the server did not answer (a
+// frozen sound server holds both for 30 s per call). A backend that does not answer in
+// time gets its default device alone, with every rate, and its name ("ALSA",
+// "PulseAudio") is returned among the inputs not listed.
+std::vector<std::string> EnumereEntrees(TablesEntrees& tables,
+                                        std::chrono::milliseconds delai = DelaiEnumeration);
 
 // No driver lists any device besides the default one: the program cannot capture, and
-// shows MessageAucuneEntree.
+// shows MessageAucuneEntree (unless some inputs were not listed: they may be there).
 bool AucuneEntree(const TablesEntrees& tables);
 
 // The message for a failed Ouvrir's code (null for 0).

@@ -151,8 +151,10 @@ struct EtatScope {
     // Capture ring of interleaved frames: the capture backend writes it while the
     // acquisition thread's Lire copies from it.
     platform::AnneauCapture TamponCapture;
-    // Frames kept back from the capture position by the ALSA driver.
-    static constexpr int32_t Delai = 4000;
+    // Frames kept back from the capture position by the ALSA driver: none, since the
+    // ALSA backend's ring position counts only frames already copied into the ring (a
+    // margin there only made the picture lag the sound, by 505 ms at 8000 Hz).
+    static constexpr int32_t Delai = 0;
     // ALSA driver: ring halves filled since the start; sound server: wraps of the read
     // position within one start. Informational.
     std::atomic<int32_t> NbTampons{0};
@@ -175,6 +177,8 @@ struct EtatScope {
     float PleineEchelleCopie = 32768.0f;
     float DeplaceXCopie = 0.0f;
     std::atomic<float> FreqRafraich{0.0f};
+    // Capture runs but no sound comes: FreqR says so, and the picture stays as it was.
+    std::atomic<bool> SansSon{false};
     // steady_clock readings (ns) of the previous and the current presented frame.
     std::atomic<int64_t> CompteurPrec{0};
     std::atomic<int64_t> CompteurAct{0};

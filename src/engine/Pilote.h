@@ -29,6 +29,9 @@ public:
     // Whether the last Demarrer got the device running (false when it vanished or the
     // sound server went away); the frames then keep showing the ring's last samples.
     virtual bool DemarrageReussi() const { return true; }
+    // Capture runs but no sound comes (the input failed, the sound server went away or
+    // froze, the device was unplugged); it comes back by itself once it can. Any thread.
+    virtual bool SansSon() const { return false; }
     // Milliseconds the acquisition thread waits after the last Demarrer before its first
     // read, for the ring to hold a first screen of samples. The wait belongs to the
     // thread, never to the GUI thread that called Demarrer.

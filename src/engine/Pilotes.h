@@ -2,7 +2,7 @@
 // "DirectSound" (TypeEntree 1, on the sound server). Both fill Bruts alike; they differ in
 // how the capture position is counted:
 // - wave-in: PositionCapture is the number of frames captured since the start, and the
-//   newest copied frame lies Delai (4000) frames behind it;
+//   newest copied frame lies Delai frames behind it;
 // - DirectSound: the newest copied frame is the newest captured one, and PositionCapture
 //   is the absolute number of the first copied frame, counted through the ring's wraps.
 #pragma once
@@ -39,6 +39,7 @@ public:
     void Demarrer() override;
     void Lire(float* sortie, int32_t n) override;
     bool DemarrageReussi() const override { return demarre_.load(std::memory_order_relaxed); }
+    bool SansSon() const override { return flux_.SansDonnees(); }
     // The time the ring needs to hold about one screen of samples, as the first frame
     // needs: (2 W scaled by 2^EchelleT + Delai) / FeCourante, computed by Demarrer.
     int32_t AttenteDemarrage() const override { return attente_.load(std::memory_order_relaxed); }
@@ -60,6 +61,7 @@ public:
     void Demarrer() override;
     void Lire(float* sortie, int32_t n) override;
     bool DemarrageReussi() const override { return demarre_.load(std::memory_order_relaxed); }
+    bool SansSon() const override { return flux_.SansDonnees(); }
 
 private:
     ContexteCapture c_;

@@ -110,6 +110,7 @@ void TscopeThread::Boucle() {
     EtatScope& e = c_.Etat;
     if (ModeUniversel(c_.Affichage)) c_.Gui.DesactiveDepF();
     e.ThreadActive.store(true, relache);
+    e.SansSon.store(false, relache);
     e.FinDernierDecl = 0;
     e.PositionCapture.store(0, relache);
     // The driver may want a first screen of samples in its ring before the first read.
@@ -126,6 +127,15 @@ void TscopeThread::Trame() {
     EtatScope& e = c_.Etat;
     const ReglagesAffichage& a = c_.Affichage;
     const ReglagesEntree& r = c_.Entree;
+    if (pilote_.SansSon()) {
+        AttendSon();
+        return;
+    }
+    if (e.SansSon.load(relache)) {
+        // Sound again: the first frame's rate is not the length of the silence.
+        e.SansSon.store(false, relache);
+        e.CompteurPrec.store(Compteur(), relache);
+    }
 
     // Bruts is two arrays of NbBruts back to back: channel c, frame j at [c * n + j].
     // Under the engine lock, so that the GUI thread can take a consistent copy.
@@ -172,6 +182,17 @@ void TscopeThread::Trame() {
     const int32_t ms =
         DureeRalenti(spectre, a.Ralenti.load(relache), a.RalentiSpectre.load(relache));
     if (ms > 0) DortJusqua(Compteur() + int64_t{ms} * 1'000'000);
+}
+
+void TscopeThread::AttendSon() {
+    EtatScope& e = c_.Etat;
+    if (!e.SansSon.load(relache)) {
+        e.SansSon.store(true, relache);
+        c_.Gui.Afficher();
+    }
+    // Often enough to see the sound come back at once, without spinning meanwhile.
+    constexpr int64_t Veille = 20'000'000;
+    DortJusqua(Compteur() + Veille);
 }
 
 void TscopeThread::ApresBoucle() {

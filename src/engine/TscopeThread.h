@@ -43,6 +43,7 @@ struct ContexteThread {
 };
 
 inline constexpr const char* MessageErreurThread = "Erreur dans la thread de calcul !";
+inline constexpr const char* LegendePasDeSon = "Pas de son";
 
 // Sleep after a frame, in ms: 1000 / 2^Ralenti in signal mode, 1000 / 2^(RalentiSpectre
 // + 3) in spectrum mode (integer division), 0 when the tag is 0.
@@ -68,8 +69,9 @@ void MesureRafraich(EtatScope& etat, int64_t maintenant);
 std::array<char, 32> LegendeFreqRafraich(float hz);
 
 // The whole of Afficher, for its implementations (GUI thread). `image`: the window has its
-// picture; `presenter()` copies it to the window; `legende(texte)` sets FreqR's caption,
-// which is left alone while capture is paused (it keeps showing "Pause").
+// picture; `presenter()` copies it to the window; `legende(texte)` sets FreqR's caption:
+// the frame rate, or LegendePasDeSon while no sound comes; it is left alone while capture
+// is paused (it keeps showing "Pause").
 template <class Presenter, class Legende>
 void PresenteEtMesure(EtatScope& etat, bool image, Presenter presenter, Legende legende) {
     if (image) {
@@ -77,7 +79,10 @@ void PresenteEtMesure(EtatScope& etat, bool image, Presenter presenter, Legende 
         presenter();
         MesureRafraich(etat, maintenant);
     }
-    if (etat.EnMarche.load(std::memory_order_relaxed))
+    if (!etat.EnMarche.load(std::memory_order_relaxed)) return;
+    if (etat.SansSon.load(std::memory_order_relaxed))
+        legende(LegendePasDeSon);
+    else
         legende(LegendeFreqRafraich(etat.FreqRafraich.load(std::memory_order_relaxed)).data());
 }
 
@@ -103,6 +108,8 @@ private:
     void Execute();
     void Boucle();
     void Trame();
+    // No sound comes: the label says so once, the picture stays, and the loop waits.
+    void AttendSon();
     void ApresBoucle();
     // The loop is to end: Arret, or a newer thread took over.
     bool Fini() const;

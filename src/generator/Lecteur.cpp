@@ -82,6 +82,11 @@ ResultatGene Lecteur::JoueSignal(ChampsSignal& champs) {
     // The length of this computation, even when it changed while the output stood idle.
     boucle.Octets = LongueurTampon();
     if (const uint32_t code = sortie_.Flux.Ecrire(boucle)) {
+        // The output failed (its server went away, its device was unplugged): closed, so
+        // that the next Go opens it again rather than failing the same way for good.
+        sortie_.EnLecture.store(false);
+        sortie_.Flux.Fermer();
+        sortie_.SortieOuverte = false;
         char hexa[9];
         std::snprintf(hexa, sizeof hexa, "%08X", code);
         r.Message = MessageGene{std::string(MessageEnvoi) + hexa, TitreProbleme, Icone::Aucune};

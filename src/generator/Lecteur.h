@@ -93,7 +93,8 @@ public:
     // Recomputes the buffer from the fields; while it plays, a new byte length re-queues
     // it (when that fails the window must close).
     ResultatGene CalculeSignal(ChampsSignal& champs);
-    // "Go": recomputes, opens the output once, and queues the buffer again as a loop.
+    // "Go": recomputes, opens the output once, and queues the buffer again as a loop. When
+    // the output fails to take it, the output is closed: the next Go opens it again.
     ResultatGene JoueSignal(ChampsSignal& champs);
     // "Stop": the output stays open.
     void StopClick();

@@ -1,6 +1,9 @@
 #include "generator/Sorties.h"
 
+#include "engine/Entrees.h"
+
 #include <algorithm>
+#include <chrono>
 
 namespace generator {
 
@@ -36,10 +39,20 @@ void RemplitSorties(TablesSorties& t, std::span<const platform::DescriptionSorti
 }
 
 void EnumereSorties(TablesSorties& tables) {
+    // A server that accepts the connection but does not answer in time is there, frozen:
+    // its default output may serve once it thaws.
+    engine::ListeEnFond son(
+        [] { return platform::EnumereSortiesSon(engine::TableFe, MaxSorties); });
     std::vector<platform::DescriptionSortie> liste =
-        platform::EnumereSortiesSon(engine::TableFe, MaxSorties);
+        son.Attend(std::chrono::steady_clock::now() + engine::DelaiEnumeration)
+            .value_or(engine::DefautSeul("Sortie par défaut"));
     const bool serveur = !liste.empty();
-    if (!serveur) liste = platform::EnumereSortiesAlsa(engine::TableFe, MaxSorties);
+    if (!serveur) {
+        engine::ListeEnFond alsa(
+            [] { return platform::EnumereSortiesAlsa(engine::TableFe, MaxSorties); });
+        liste = alsa.Attend(std::chrono::steady_clock::now() + engine::DelaiEnumerationLent)
+                    .value_or(engine::DefautSeul("Sortie par défaut"));
+    }
     RemplitSorties(tables, liste, serveur);
 }
 

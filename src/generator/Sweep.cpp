@@ -151,6 +151,15 @@ ResultatGene Sweep::Timer1Timer() {
         if (fin == FinComplete) r.Lecture = TexteLectureSweep(F2Sweep);
         return r;
     }
+    if (sortie_.EnLecture.load() && sortie_.Flux.EnEchec()) {
+        // Nothing will come back from a failed output: the sweep would never end.
+        sortie_.ArreteEtFerme(false);
+        EnPause.store(false);
+        r.Minuterie = false;
+        r.Lecture = "";
+        r.Message = MessageGene{MessageSweepInterrompu, TitreProbleme, Icone::Erreur};
+        return r;
+    }
     const auto p = static_cast<long double>(sortie_.Flux.Position());
     r.Lecture = TexteLectureSweep((2 * PenteSweep * p + 1) * F1Sweep);
     return r;

@@ -24,6 +24,10 @@ inline constexpr int NbBlocsSweep = 4;
 inline constexpr const char* MessageSweepIndisponible =
     "Pas de sortie Son Disponible !\rVotre carte son n'est peut-être \rpas bidirectionnelle.";
 inline constexpr const char* LectureErreurSweep = "Erreur !";
+// The output failed while the sweep played (its server went away, its device was
+// unplugged): the sweep ends, the output is closed, and the next Go opens it again.
+inline constexpr const char* MessageSweepInterrompu =
+    "La sortie son ne répond plus :\rle balayage est arrêté.";
 
 // The sweep's fields as typed; the engine rewrites those it clamps.
 struct ChampsSweep {
@@ -47,7 +51,8 @@ public:
     ResultatGene StopSweepClick();
     void ButtonPauseClick();
     // Every 100 ms while a sweep runs: the frequency being played, or what the end of the
-    // sweep (or a failure on the audio thread) asks for.
+    // sweep (or a failure on the audio thread) asks for. An output that failed ends the
+    // sweep with MessageSweepInterrompu and a blank read-out.
     ResultatGene Timer1Timer();
 
     // Samples 8192·b .. 8192·b + 8191 of the sweep into tampon. Any thread; no allocation.

@@ -1,5 +1,6 @@
 #include "platform/Alsa.h"
 #include "platform/AlsaMateriel.h"
+#include "platform/Surveillance.h"
 
 #include <alsa/asoundlib.h>
 #include <poll.h>
@@ -111,7 +112,11 @@ std::vector<DescriptionEntree> EnumereAlsa(std::span<const int32_t> fes, int max
 
 namespace {
 
-// The stream: a thread of ours waits on the device and copies each block into the ring.
+// The stream: a thread of ours starts the device, waits on it and copies each block into
+// the ring. Under a watch, which sets the ring's position. Through a sound server that
+// froze, every call on the device may block for long: the start is the capture thread's,
+// so that nothing is written into the ring once a stop was asked for, however late the
+// device lets the thread go.
 class FluxAlsa final : public FluxCapture {
 public:
     FluxAlsa() = default;
@@ -133,6 +138,7 @@ public:
             return r;
         }
         anneau_ = &anneau;
+        echec_.store(false, std::memory_order_relaxed);
         return ResultatOuverture::Reussie;
     }
 
@@ -140,11 +146,11 @@ public:
         std::lock_guard verrou(controle_);
         if (!pcm_) return false;
         ArreteLecteur();
-        snd_pcm_drop(pcm_);
-        anneau_->Recommence();
-        if (snd_pcm_prepare(pcm_) < 0 || snd_pcm_start(pcm_) < 0) return false;
         fin_.store(false, std::memory_order_relaxed);
-        lecteur_ = std::thread([this] { Lit(); });
+        echec_.store(false, std::memory_order_relaxed);
+        lecteur_ = std::thread([this] {
+            if (!Lance() || !Lit()) echec_.store(true, std::memory_order_relaxed);
+        });
         return true;
     }
 
@@ -158,6 +164,8 @@ public:
         std::lock_guard verrou(controle_);
         FermeSansVerrou();
     }
+
+    bool EnEchec() const override { return echec_.load(std::memory_order_relaxed); }
 
 private:
     ResultatOuverture Regle(int32_t fe, int32_t canaux) {
@@ -182,22 +190,30 @@ private:
                                                          : ResultatOuverture::TamponImpossible;
     }
 
-    // Capture thread: waits for data or for the stop signal. When the device fails for
-    // good (unplugged, server gone) the thread ends and the ring keeps its last samples.
-    void Lit() {
+    // Capture thread: the device started afresh; false when it cannot start.
+    bool Lance() {
+        snd_pcm_drop(pcm_);
+        return snd_pcm_prepare(pcm_) >= 0 && snd_pcm_start(pcm_) >= 0;
+    }
+
+    // Capture thread: waits for data or for the stop signal. False when the device fails
+    // for good (unplugged, server gone): the thread ends and the ring keeps its last
+    // samples.
+    bool Lit() {
         const auto n = static_cast<unsigned>(attentes_.size() - 1);
         while (!fin_.load(std::memory_order_relaxed)) {
-            if (poll(attentes_.data(), attentes_.size(), 200) < 0 && errno != EINTR) return;
-            if (fin_.load(std::memory_order_relaxed)) return;
+            if (poll(attentes_.data(), attentes_.size(), 200) < 0 && errno != EINTR) return false;
+            if (fin_.load(std::memory_order_relaxed)) return true;
             unsigned short evenements = 0;
             if (snd_pcm_poll_descriptors_revents(pcm_, attentes_.data(), n, &evenements) < 0)
-                return;
+                return false;
             if (!(evenements & (POLLIN | POLLERR))) continue;
             const int resultat = LitDisponible();
-            if (resultat < 0) return;
+            if (resultat < 0) return false;
             // Woken without data: do not spin on a device that keeps signalling.
             if (resultat == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        return true;
     }
 
     // Frames read, or -1 when the device cannot go on.
@@ -255,13 +271,14 @@ private:
     std::vector<pollfd> attentes_; // the device's descriptors, then the stop signal
     int reveil_ = -1;
     std::atomic<bool> fin_{false};
+    std::atomic<bool> echec_{false}; // the capture thread ended on a failure
     std::thread lecteur_;
 };
 
 } // namespace
 
 std::unique_ptr<FluxCapture> CreeFluxAlsa() {
-    return std::make_unique<FluxAlsa>();
+    return FluxSurveille(std::make_unique<FluxAlsa>());
 }
 
 ResultatOuverture RegleMateriel(snd_pcm_t* pcm, int32_t fe, int32_t canaux, unsigned tampon,

@@ -125,6 +125,8 @@ public:
         return vues_;
     }
 
+    bool EnEchec() const override { return echec_.load(std::memory_order_relaxed); }
+
     void Fermer() override {
         ArreteEcrivain();
         {
@@ -149,11 +151,16 @@ private:
         ResultatOuverture r = RegleMateriel(pcm_, fe, canaux, 100000, 10000, trames_);
         if (r != ResultatOuverture::Reussie) return r;
 
-        // Playback starts with the first period written.
+        // Playback starts once the device buffer is full: started after its first period,
+        // a stream through a sound server's plugin runs dry while the writer catches up,
+        // and the start crackles. A sound shorter than the buffer is started when the
+        // queue runs out (Patiente).
+        snd_pcm_uframes_t tampon = 0, periode = 0;
+        if (snd_pcm_get_params(pcm_, &tampon, &periode) < 0 || tampon < trames_) tampon = trames_;
         snd_pcm_sw_params_t* sw = nullptr;
         if (snd_pcm_sw_params_malloc(&sw) < 0) return ResultatOuverture::TamponImpossible;
         if (snd_pcm_sw_params_current(pcm_, sw) < 0 ||
-            snd_pcm_sw_params_set_start_threshold(pcm_, sw, trames_) < 0 ||
+            snd_pcm_sw_params_set_start_threshold(pcm_, sw, tampon) < 0 ||
             snd_pcm_sw_params_set_avail_min(pcm_, sw, trames_) < 0 ||
             snd_pcm_sw_params(pcm_, sw) < 0)
             r = ResultatOuverture::TamponImpossible;

@@ -84,6 +84,9 @@ public:
     virtual int64_t Position() = 0;
     // Stops and releases the device. Harmless when not open.
     virtual void Fermer() = 0;
+    // The stream failed (its server went away, its device was unplugged): nothing more
+    // plays or comes back until it is opened again. Any thread; never blocks.
+    virtual bool EnEchec() const { return false; }
 };
 
 // Checks shared by the backends' Preparer and Ecrire.

@@ -1,9 +1,12 @@
 #include "platform/Pulse.h"
 
+#include "platform/Surveillance.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <mutex>
 
 namespace platform {
@@ -34,7 +37,7 @@ ConnexionSon::Verrou::~Verrou() {
     pa_threaded_mainloop_unlock(connexion_.boucle_);
 }
 
-bool ConnexionSon::Connecter(const char* nomClient) {
+bool ConnexionSon::Connecter(const char* nomClient, double secondes) {
     Deconnecter();
     boucle_ = pa_threaded_mainloop_new();
     if (!boucle_) return false;
@@ -52,7 +55,8 @@ bool ConnexionSon::Connecter(const char* nomClient) {
     bool pret;
     {
         Verrou verrou(*this);
-        pret = Attendre([this] { return pa_context_get_state(contexte_) == PA_CONTEXT_READY; });
+        pret = Attendre([this] { return pa_context_get_state(contexte_) == PA_CONTEXT_READY; },
+                        secondes);
     }
     if (!pret) Deconnecter();
     return pret;
@@ -259,6 +263,8 @@ std::vector<DescriptionEntree> EnumereSourcesSon(std::span<const int32_t> fes, i
 
 namespace {
 
+// The stream, fed by the connection's thread. Under a watch, which sets the ring's
+// position; its calls never wait long on the server but for the opening.
 class FluxSon final : public FluxCapture {
 public:
     ~FluxSon() override { Fermer(); }
@@ -297,7 +303,7 @@ public:
         if (!flux_) return false;
         ConnexionSon::Verrou v(connexion_);
         if (pa_stream_get_state(flux_) != PA_STREAM_READY) return false;
-        anneau_->Recommence();
+        echec_.store(false, std::memory_order_relaxed);
         actif_ = true;
         Lance(pa_stream_flush(flux_, nullptr, nullptr));
         Lance(pa_stream_cork(flux_, 0, nullptr, nullptr));
@@ -318,9 +324,12 @@ public:
         FermeSansVerrou();
     }
 
+    bool EnEchec() const override { return echec_.load(std::memory_order_relaxed); }
+
 private:
     // With the connection's lock held.
     ResultatOuverture CreeFlux(const std::string& identifiant, const pa_sample_spec& format) {
+        echec_.store(false, std::memory_order_relaxed);
         flux_ = pa_stream_new(connexion_.Contexte(), "Tamburella", &format, nullptr);
         if (!flux_) return ResultatOuverture::TamponImpossible;
         pa_stream_set_state_callback(flux_, EtatFluxChange, this);
@@ -346,8 +355,13 @@ private:
                    : ResultatOuverture::TamponImpossible;
     }
 
-    static void EtatFluxChange(pa_stream*, void* donnees) {
-        static_cast<FluxSon*>(donnees)->connexion_.Reveiller();
+    // On the connection's thread, with its lock held. A stream that fails (the server went
+    // away, the source was removed) stays failed.
+    static void EtatFluxChange(pa_stream* flux, void* donnees) {
+        auto* f = static_cast<FluxSon*>(donnees);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(flux)))
+            f->echec_.store(true, std::memory_order_relaxed);
+        f->connexion_.Reveiller();
     }
 
     // On the connection's thread, with its lock held.
@@ -403,13 +417,14 @@ private:
     AnneauCapture* anneau_ = nullptr;
     bool moyenne_ = false; // mono: the stereo frames averaged
     bool actif_ = false;   // under the connection's lock
+    std::atomic<bool> echec_{false};
     std::array<int16_t, 1024> mono_{};
 };
 
 } // namespace
 
 std::unique_ptr<FluxCapture> CreeFluxSon() {
-    return std::make_unique<FluxSon>();
+    return FluxSurveille(std::make_unique<FluxSon>());
 }
 
 } // namespace platform

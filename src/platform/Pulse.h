@@ -33,7 +33,8 @@ public:
     ConnexionSon& operator=(const ConnexionSon&) = delete;
 
     // False when no server answers.
-    bool Connecter(const char* nomClient = "Tamburella");
+    // `secondes`: how long to wait for the server's answer.
+    bool Connecter(const char* nomClient = "Tamburella", double secondes = 5.0);
     void Deconnecter();
     // The connection is up (takes the lock).
     bool Connectee();

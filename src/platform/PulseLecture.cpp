@@ -22,6 +22,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 
 namespace platform {
@@ -40,6 +41,9 @@ namespace {
 constexpr pa_usec_t LatenceFile = 100000;
 constexpr pa_usec_t Requete = 10000;
 constexpr pa_usec_t Demarrage = 10000;
+// The opening runs on the generator window's thread: a frozen server must not hold it
+// long (a local server answers within milliseconds).
+constexpr double AttenteOuverture = 0.9;
 
 class FluxLectureSon final : public FluxLecture {
 public:
@@ -56,7 +60,9 @@ public:
         notification_ = notification;
         tailleTrame_ = 2 * static_cast<size_t>(canaux);
         fe_ = fe;
-        if (!connexion_.Connecter()) return ResultatOuverture::Indisponible;
+        echec_.store(false, std::memory_order_relaxed);
+        if (!connexion_.Connecter("Tamburella", AttenteOuverture))
+            return ResultatOuverture::Indisponible;
         if (!identifiant.empty() && !connexion_.Existe(true, identifiant)) {
             Fermer();
             return ResultatOuverture::Indisponible;
@@ -126,6 +132,8 @@ public:
         return vues_;
     }
 
+    bool EnEchec() const override { return echec_.load(std::memory_order_relaxed); }
+
     void Fermer() override {
         if (flux_) {
             ConnexionSon::Verrou v(connexion_);
@@ -165,10 +173,12 @@ private:
         const char* puits = identifiant.empty() ? nullptr : identifiant.c_str();
         if (pa_stream_connect_playback(flux_, puits, &attributs, drapeaux, nullptr, nullptr) < 0)
             return ResultatOuverture::TamponImpossible;
-        const bool pret = connexion_.Attendre([this] {
-            const pa_stream_state_t e = pa_stream_get_state(flux_);
-            return e != PA_STREAM_CREATING && e != PA_STREAM_UNCONNECTED;
-        });
+        const bool pret = connexion_.Attendre(
+            [this] {
+                const pa_stream_state_t e = pa_stream_get_state(flux_);
+                return e != PA_STREAM_CREATING && e != PA_STREAM_UNCONNECTED;
+            },
+            AttenteOuverture);
         if (!pret || pa_stream_get_state(flux_) != PA_STREAM_READY)
             return pa_context_errno(connexion_.Contexte()) == PA_ERR_NOENTITY
                        ? ResultatOuverture::Indisponible
@@ -223,8 +233,13 @@ private:
         api->defer_enable(evenement, 0);
         static_cast<FluxLectureSon*>(donnees)->Alimente();
     }
-    static void EtatFluxChange(pa_stream*, void* donnees) {
-        static_cast<FluxLectureSon*>(donnees)->connexion_.Reveiller();
+    // On the connection's thread, with its lock held. A stream that fails (the server
+    // went away, the sink was removed) stays failed.
+    static void EtatFluxChange(pa_stream* flux, void* donnees) {
+        auto* f = static_cast<FluxLectureSon*>(donnees);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(flux)))
+            f->echec_.store(true, std::memory_order_relaxed);
+        f->connexion_.Reveiller();
     }
     static void Lance(pa_operation* operation) {
         if (operation) pa_operation_unref(operation);
@@ -242,6 +257,7 @@ private:
     int64_t vues_ = 0;    // the last position told
     bool enPause_ = false;
     bool aVider_ = false; // data written since the last drain or reset
+    std::atomic<bool> echec_{false};
 };
 
 } // namespace

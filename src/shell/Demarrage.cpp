@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <vector>
+
 namespace shell {
 
 // The options dialog's view of the control window, which keeps the picture settings, the
@@ -90,12 +92,20 @@ Application::~Application() {
 
 bool Application::CreeFenetresOscilloscope() {
     // The control window first: it enumerates the inputs and loads its settings.
-    engine::EnumereEntrees(tables_);
-    if (engine::AucuneEntree(tables_)) {
+    const std::vector<std::string> nonListees = engine::EnumereEntrees(tables_);
+    if (nonListees.empty() && engine::AucuneEntree(tables_)) {
         QMessageBox::critical(nullptr, QString::fromUtf8(engine::TitreProbleme),
                               QString::fromUtf8(engine::MessageAucuneEntree)
                                   .replace(QLatin1Char('\r'), QLatin1Char('\n')));
         return false;
+    }
+    if (!nonListees.empty()) {
+        // A frozen sound server: the program goes on with the default inputs, and says so.
+        QString texte = QString::fromUtf8(engine::MessageEntreesNonListees);
+        for (const std::string& nom : nonListees)
+            texte += QLatin1Char('\r') + QString::fromStdString(nom);
+        QMessageBox::warning(nullptr, QString::fromUtf8(engine::TitreProbleme),
+                             texte.replace(QLatin1Char('\r'), QLatin1Char('\n')));
     }
     // The display's frame rate paces the scope (VSync = 2) when the screen tells it.
     const QScreen* ecran = QGuiApplication::primaryScreen();

@@ -133,9 +133,10 @@ class Capture : public ::testing::TestWithParam<bool> {};
 INSTANTIATE_TEST_SUITE_P(MonoStereo, Capture, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "stereo" : "mono"; });
 
-// Wave-in: the newest copied frame lies 4000 frames behind the capture position, the
+// Wave-in: the newest copied frame is the newest captured one (the ring's position holds
+// only frames already written, so holding some back would only delay the picture), the
 // channels are de-interleaved, and a stretch across the ring's end comes out in one piece.
-TEST_P(Capture, WaveLitLesTramesRetenuesDeDelai) {
+TEST_P(Capture, WaveLitJusquALaPositionDeCapture) {
     Banc b(GetParam());
     engine::PiloteWave pilote(b.Contexte(), b.flux);
     ASSERT_EQ(pilote.Ouvrir(), engine::OuvertureReussie);
@@ -147,12 +148,12 @@ TEST_P(Capture, WaveLitLesTramesRetenuesDeDelai) {
         b.flux.Produit(total - (b.etat->TamponCapture.Position() / b.Canaux()));
         pilote.Lire(b.sortie.data(), NbBruts);
         EXPECT_EQ(b.etat->PositionCapture, total);
-        b.VerifieTrames(total - EtatScope::Delai - NbBruts, "wave");
+        b.VerifieTrames(total - NbBruts, "wave");
     }
 }
 
-// Right after a start fewer frames exist than Delai + n: the read still fills the output,
-// the newest frames at the end, the rest from the (cleared) ring.
+// Right after a start fewer frames exist than n: the read still fills the output, the
+// newest frames at the end, the rest from the (cleared) ring.
 TEST_P(Capture, WaveJusteApresLeDemarrageRemplitLaSortie) {
     Banc b(GetParam());
     engine::PiloteWave pilote(b.Contexte(), b.flux);
@@ -161,10 +162,10 @@ TEST_P(Capture, WaveJusteApresLeDemarrageRemplitLaSortie) {
     b.flux.Produit(5000);
     pilote.Lire(b.sortie.data(), NbBruts);
     EXPECT_EQ(b.etat->PositionCapture, 5000);
-    // Frames 0 .. 999 end the output; what comes before them was never written.
-    for (int j = 0; j < 1000; ++j)
-        ASSERT_EQ(b.sortie[static_cast<size_t>(NbBruts - 1000 + j)], Gauche(j));
-    for (int j = 0; j < NbBruts - 1000; ++j)
+    // Frames 0 .. 4999 end the output; what comes before them was never written.
+    for (int j = 0; j < 5000; ++j)
+        ASSERT_EQ(b.sortie[static_cast<size_t>(NbBruts - 5000 + j)], Gauche(j));
+    for (int j = 0; j < NbBruts - 5000; ++j)
         ASSERT_EQ(b.sortie[static_cast<size_t>(j)], 0.0f);
 }
 

@@ -22,6 +22,7 @@
 #include <complex>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -470,6 +471,80 @@ TEST_P(GenerateurSon, UnChangementEnDirectSEntendEnMoinsDe200ms) {
     }
 }
 
+// The server dies while the loop plays: a Go says the buffer could not be sent, once; the
+// server back, the next Go opens the output again and the tone is heard, with no mode
+// switch in between.
+TEST_P(GenerateurSon, ApresUnServeurTueLeGoSuivantRouvreLaSortie) {
+    Fe(48000);
+    champs_.Frequence = "1000";
+    ASSERT_TRUE(g_->Boucle.JoueSignal(champs_).Reussi);
+    serveur_->Tue();
+    // The output learns of it from its own thread: Go until it says so.
+    std::optional<generator::MessageGene> message;
+    const auto limite = std::chrono::steady_clock::now() + 10s;
+    while (!message && std::chrono::steady_clock::now() < limite) {
+        message = g_->Boucle.JoueSignal(champs_).Message;
+        if (!message) std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(message) << "a dead output takes the buffer";
+    EXPECT_EQ(message->Texte.rfind(generator::MessageEnvoi, 0), 0u) << message->Texte;
+    EXPECT_FALSE(g_->Sortie.SortieOuverte);
+
+    ASSERT_TRUE(serveur_->Redemarre());
+    Enregistreur e(48000, 1);
+    ASSERT_TRUE(e.AttendTrames(4800));
+    const generator::ResultatGene r = g_->Boucle.JoueSignal(champs_);
+    EXPECT_FALSE(r.Message) << r.Message->Texte;
+    ASSERT_TRUE(r.Reussi);
+    // The newest 200 ms recorded hold the tone.
+    auto entendu = [&] {
+        const std::vector<float> x = e.Voie(e.Trames() - 9600, 9600, 0);
+        return std::abs(FrequencePassages(x.data(), x.size(), 48000) - 1000) < 10;
+    };
+    const auto limite2 = std::chrono::steady_clock::now() + 10s;
+    while (!entendu() && std::chrono::steady_clock::now() < limite2)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(entendu()) << "the tone is back";
+}
+
+// The server dies while a sweep plays: the sweep ends with a message and a blank
+// read-out instead of waiting for ever; the server back, the next Go sweeps again.
+TEST_P(GenerateurSon, UnServeurTueArreteLeSweepAvecUnMessage) {
+    Fe(48000);
+    generator::ChampsSweep champs;
+    champs.Duree = "20";
+    champs.Niveau = "0.5";
+    ASSERT_TRUE(g_->Balayage.GoSweepClick(champs).Reussi);
+    std::this_thread::sleep_for(200ms);
+    serveur_->Tue();
+    generator::ResultatGene r;
+    const auto limite = std::chrono::steady_clock::now() + 10s;
+    do {
+        std::this_thread::sleep_for(100ms);
+        r = g_->Balayage.Timer1Timer();
+    } while (!r.Minuterie && std::chrono::steady_clock::now() < limite);
+    ASSERT_EQ(r.Minuterie, false) << "the sweep never ends";
+    ASSERT_TRUE(r.Message);
+    EXPECT_EQ(r.Message->Texte, generator::MessageSweepInterrompu);
+    EXPECT_EQ(r.Message->Titre, generator::TitreProbleme);
+    EXPECT_EQ(r.Lecture, "");
+    EXPECT_FALSE(r.FermerFenetre);
+    EXPECT_FALSE(g_->Sortie.EnLecture);
+    EXPECT_FALSE(g_->Sortie.SortieOuverte);
+
+    ASSERT_TRUE(serveur_->Redemarre());
+    champs.Duree = "1";
+    r = g_->Balayage.GoSweepClick(champs);
+    EXPECT_FALSE(r.Message);
+    ASSERT_TRUE(r.Reussi);
+    do {
+        std::this_thread::sleep_for(100ms);
+        r = g_->Balayage.Timer1Timer();
+    } while (!r.Minuterie && std::chrono::steady_clock::now() < limite + 10s);
+    EXPECT_EQ(r.Minuterie, false);
+    EXPECT_EQ(r.Lecture, "20000 Hz  ") << "the sweep again, to its end";
+}
+
 class SortiesSon : public ::testing::TestWithParam<TypeServeur> {
 protected:
     void SetUp() override {
@@ -513,6 +588,28 @@ TEST_P(SortiesSon, LesSortiesListentLePuitsEtSesFrequences) {
     EXPECT_TRUE(std::any_of(alsa.begin(), alsa.end(),
                             [](const auto& s) { return s.Identifiant == "pulse"; }));
     EXPECT_TRUE(platform::AccepteFeAlsa("", 48000));
+}
+
+// A frozen server (SIGSTOP) does not hold the generator window's Go: it says the output
+// is not available, and once the server is thawed the next Go plays.
+TEST_P(SortiesSon, UnServeurGeleNeRetientPasLeGo) {
+    auto serveur = std::make_unique<ServeurSon>(GetParam());
+    ASSERT_TRUE(serveur->Pret());
+    auto flux = platform::CreeFluxLectureSon();
+    auto g = std::make_unique<Generateur>(*flux);
+    generator::ChampsSignal champs;
+    champs.Niveau = "0.5";
+    serveur->Gele();
+    const auto debut = std::chrono::steady_clock::now();
+    generator::ResultatGene r = g->Boucle.JoueSignal(champs);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count(), 2.0);
+    ASSERT_TRUE(r.Message);
+    EXPECT_EQ(r.Message->Texte, generator::MessageSortieIndisponible);
+    serveur->Degele();
+    r = g->Boucle.JoueSignal(champs);
+    EXPECT_FALSE(r.Message);
+    EXPECT_TRUE(r.Reussi);
+    g->ArreteEtFerme(true);
 }
 
 // A sink that does not exist cannot be opened (on every server: one may route a stream

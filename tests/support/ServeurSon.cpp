@@ -80,15 +80,20 @@ ServeurSon::ServeurSon(TypeServeur type) : type_(type) {
                            "PIPEWIRE_RUNTIME_DIR=" + dossier_,
                            "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dossier_ + "/bus"});
     Active();
-    pret_ = type == TypeServeur::PipeWire ? DemarrePipeWire() : DemarrePulseAudio();
-    if (!pret_) { // what went wrong, for the test's output
-        std::cerr << "private " << NomServeur(type) << " not ready in " << dossier_ << "\n";
+    pret_ = Demarre();
+}
+
+bool ServeurSon::Demarre() {
+    const bool pret = type_ == TypeServeur::PipeWire ? DemarrePipeWire() : DemarrePulseAudio();
+    if (!pret) { // what went wrong, for the test's output
+        std::cerr << "private " << NomServeur(type_) << " not ready in " << dossier_ << "\n";
         for (const char* journal : {"/serveur.err", "/clients.err"}) {
             std::ifstream entree(dossier_ + journal);
             for (std::string ligne; std::getline(entree, ligne);)
                 std::cerr << journal + 1 << ": " << ligne << "\n";
         }
     }
+    return pret;
 }
 
 bool ServeurSon::DemarrePulseAudio() {
@@ -148,6 +153,7 @@ ServeurSon::~ServeurSon() {
     std::vector<pid_t*> enfants = {&joueur_, &lecteur_, &serveur_};
     for (pid_t& a : auxiliaires_)
         enfants.push_back(&a);
+    Degele();
     Arrete(enfants);
     if (!dossier_.empty()) {
         std::error_code erreur;
@@ -309,6 +315,32 @@ void ServeurSon::Tue() {
         waitpid(serveur_, nullptr, 0);
         serveur_ = -1;
     }
+    gele_ = false;
+}
+
+bool ServeurSon::Redemarre() {
+    Tue();
+    // The helpers lost their server; the socket file left behind is taken over. PipeWire
+    // starts again whole, as a session restart does.
+    std::vector<pid_t*> restants = {&joueur_, &lecteur_};
+    for (pid_t& a : auxiliaires_)
+        restants.push_back(&a);
+    Arrete(restants);
+    auxiliaires_.clear();
+    std::error_code erreur;
+    for (const char* socket : {"/bus", "/pipewire-0"})
+        std::filesystem::remove(dossier_ + socket, erreur);
+    pret_ = Demarre();
+    return pret_;
+}
+
+void ServeurSon::Gele() {
+    if (serveur_ > 0 && kill(serveur_, SIGSTOP) == 0) gele_ = true;
+}
+
+void ServeurSon::Degele() {
+    if (serveur_ > 0 && gele_) kill(serveur_, SIGCONT);
+    gele_ = false;
 }
 
 std::vector<TypeServeur> ServeursEssayes() {

@@ -10,6 +10,8 @@
 // Programs that run against every server list the types with ServeursEssayes and take
 // their server from ServeurPartage: one per type and program, which each test leaves as it
 // found it (a test that kills or changes its server starts its own).
+//
+// The tests of real-life events kill it, freeze it and start it again on the same socket.
 #pragma once
 
 #include <string>
@@ -51,6 +53,13 @@ public:
 
     // Kills the server the clients talk to at once, as a crash would.
     void Tue();
+    // Starts the server again on the same socket, as a session restart does: whatever
+    // still runs of the old one is stopped first; true once it answers.
+    bool Redemarre();
+    // Freezes the server (SIGSTOP) as an overloaded machine may: connections stay open and
+    // new ones are accepted, but nothing is answered. Degele lets it go on (SIGCONT).
+    void Gele();
+    void Degele();
 
     // Runs pactl against the server with `arguments`; its exit code.
     int Pactl(const std::vector<std::string>& arguments);
@@ -62,6 +71,8 @@ private:
     // The child is killed if this process dies.
     pid_t Lance(const std::vector<std::string>& arguments, bool pourServeur,
                 const std::string& sortie = "");
+    // The server, its helpers and the sink's clock reset; true once it answers.
+    bool Demarre();
     bool AttendReponse();
     // Waits until the helper reader is connected to the server.
     bool AttendLecteur();
@@ -80,6 +91,7 @@ private:
     pid_t lecteur_ = -1;                     // keeps the sink's clock honest (see the .cpp)
     pid_t joueur_ = -1;
     bool pret_ = false;
+    bool gele_ = false;
 };
 
 // The servers that integration tests run against: both. Each case runs unless the
