@@ -7,6 +7,7 @@
 #include "display/Rendu.h"
 #include "dsp/Fft.h"
 #include "engine/Extraction.h"
+#include "panel/ImageExport.h"
 #include "panel/Signal.h"
 #include "platform/Locale.h"
 
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QMenu>
 #include <QTest>
 
@@ -739,6 +741,50 @@ TEST_F(Fenetres, LaCaptureSeRouvreAvecLesNouveauxReglages) {
     EXPECT_EQ(i.Widget<QAbstractButton>("Pause")->text(), "Pause");
     i.AttendTrames();
     ASSERT_TRUE(Attend([&] { return i.Texte("FreqR").endsWith(" Hz"); }));
+}
+
+// The export reads the trace arrays while the capture runs: between the frames, and from
+// the event loop of a modal dialog (the print dialog's) while the frames keep coming
+// through it; in both modes, stereo. Nothing blocks and nothing races.
+TEST_F(Fenetres, LExportPendantLaCaptureNeBloqueRien) {
+    Instrument i("[Options]\r\nSt\xe9r\xe9o=1\r\nCanal=3\r\n");
+    i.controle->Action("Dclenchement1")->trigger();
+    const display::OptionsExport options{true, true, "Dt=1 ms", "Dx=1 %"};
+    auto exporte = [&] {
+        const display::ImageEnregistree image =
+            panel::ImageMetafichier(i.scope->Vue(), options, 2500, 2000);
+        return panel::ContenuMetafichier(image, panel::FormatMetafichier::Emf, 150, 120).size();
+    };
+    for (const char* mode : {"Signal2", "Spectre2"}) {
+        SCOPED_TRACE(mode);
+        i.controle->Action(mode)->trigger();
+        i.AttendTrames();
+        int exports = 0;
+        ASSERT_TRUE(Attend([&] {
+            EXPECT_GT(exporte(), 1000u);
+            return ++exports >= 30;
+        }));
+        // A modal dialog's loop: exports from a timer, frames served meanwhile.
+        QDialog dialogue(i.controle.get());
+        QTimer minuterie;
+        const int64_t avant = i.scope->Etat().CompteurAct.load();
+        int trames = 0, exportsModaux = 0;
+        int64_t derniere = avant;
+        QObject::connect(&minuterie, &QTimer::timeout, [&] {
+            EXPECT_GT(exporte(), 1000u);
+            ++exportsModaux;
+            const int64_t c = i.scope->Etat().CompteurAct.load();
+            if (c != derniere) {
+                derniere = c;
+                ++trames;
+            }
+            if (trames >= 5 && exportsModaux >= 30) dialogue.accept();
+        });
+        minuterie.start(5);
+        QTimer::singleShot(20000, &dialogue, &QDialog::reject);
+        EXPECT_EQ(dialogue.exec(), QDialog::Accepted)
+            << trames << " frames and " << exportsModaux << " exports within the dialog";
+    }
 }
 
 // Hints follow "Bulles".
