@@ -628,6 +628,18 @@ TEST_F(Fenetres, UnEcranDe2560PixelsMontreLaTraceSurToutSaLargeur) {
     i.scope->Etat().Xcurs2 = 2560;
     i.controle->AfficheMesures();
     EXPECT_EQ(i.Texte("LabelH"), "Dt=0,23002 s");
+    // The spectrum keeps one column per point, 2000 at most; the horizontal position
+    // reaches the end of the oversampled spectrum, and the readouts say where it starts.
+    i.controle->Action("ItemsSurEch3")->trigger(); // X 8: 8192 points of 2048
+    i.controle->Action("Spectre2")->trigger();
+    i.Barre("trackbarDepF")->setValue(500);
+    EXPECT_EQ(i.scope->Etat().NbPoints, 2000);
+    EXPECT_EQ(i.scope->Etat().DebutSpectre, 8192 - 2000);
+    const QString lecture = i.Texte("LabelH");
+    i.controle->AfficheMesures();
+    EXPECT_EQ(i.Texte("LabelH"), lecture);
+    i.scope->resize(2400, 1440);
+    EXPECT_EQ(i.scope->Etat().DebutSpectre, 8192 - 2000);
 }
 
 // A resize while paused extracts the held samples again at the new width: the period
