@@ -142,7 +142,7 @@ public:
     std::atomic<int64_t> Instant{0}; // steady clock, ns; 0 until the new level is written
 
     bool Ouvre(const char* puits) {
-        pa_sample_spec spec{PA_SAMPLE_S16LE, 48000, 2};
+        pa_sample_spec format{PA_SAMPLE_S16LE, 48000, 2};
         pa_buffer_attr attributs{};
         attributs.maxlength = static_cast<uint32_t>(-1);
         attributs.tlength = 48 * 4 * 10; // 10 ms
@@ -150,7 +150,7 @@ public:
         attributs.minreq = static_cast<uint32_t>(-1);
         attributs.fragsize = static_cast<uint32_t>(-1);
         int erreur = 0;
-        flux_ = pa_simple_new(nullptr, "mesure_ecran", PA_STREAM_PLAYBACK, puits, "marche", &spec,
+        flux_ = pa_simple_new(nullptr, "mesure_ecran", PA_STREAM_PLAYBACK, puits, "marche", &format,
                               nullptr, &attributs, &erreur);
         if (!flux_) std::fprintf(stderr, "pa_simple_new: %s\n", pa_strerror(erreur));
         return flux_ != nullptr;

@@ -6,6 +6,7 @@
 #include "platform/Capture.h"
 #include "platform/Ini.h"
 #include "platform/Pulse.h"
+#include "support/Processus.h"
 #include "support/ServeurSon.h"
 #include "ui_UGene.h"
 
@@ -17,7 +18,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -33,8 +33,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -55,27 +53,7 @@ bool Attend(Condition condition, std::chrono::milliseconds limite) {
 
 pid_t Lance(const std::vector<std::string>& arguments, const std::string& dossier, int sortie = -1,
             int fdAffichage = -1) {
-    std::vector<std::string> args = arguments;
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    // Nothing a child prints may hold the test's own output open.
-    if (sortie >= 0)
-        posix_spawn_file_actions_adddup2(&actions, sortie, STDOUT_FILENO);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const std::string journal = dossier + "/journal.txt";
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, journal.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
-    if (fdAffichage >= 0) posix_spawn_file_actions_adddup2(&actions, fdAffichage, 3);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return essai::LanceProcessus(arguments, sortie, dossier + "/journal.txt", fdAffichage);
 }
 
 // Exit code, or -1 when it had not ended within `limite`.

@@ -3,6 +3,7 @@
 // failed write, the clipboard's three formats and printing to PDF files. (The dialogs
 // themselves: test_export_dialogues.cpp.)
 
+#include "ApplicationQt.h"
 #include "DossierTemporaire.h"
 #include "panel/Export.h"
 #include "panel/ExportExemple.h"
@@ -17,8 +18,6 @@
 #include <QPrinter>
 #include <QSvgRenderer>
 
-#include <memory>
-
 namespace {
 
 using essais::Entier32;
@@ -26,21 +25,6 @@ using essais::ExportExemple;
 using essais::LitPdf;
 using essais::Mot32;
 using namespace panel;
-
-class ApplicationQt : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char nom[] = "test_export";
-        static char* argv[] = {nom, nullptr};
-        application_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { application_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> application_;
-};
-::testing::Environment* const application = ::testing::AddGlobalTestEnvironment(new ApplicationQt);
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);

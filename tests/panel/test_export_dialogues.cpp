@@ -3,6 +3,7 @@
 // placeable metafile. Kept out of the ThreadSanitizer run: Qt's file dialog lists folders
 // on a thread of its own, inside Qt, whose hand-overs the uninstrumented library hides.
 
+#include "ApplicationQt.h"
 #include "DossierTemporaire.h"
 #include "panel/Export.h"
 #include "panel/ExportExemple.h"
@@ -12,28 +13,11 @@
 #include <QApplication>
 #include <QFileDialog>
 
-#include <memory>
-
 namespace {
 
 using essais::ExportExemple;
 using essais::Mot32;
 using namespace panel;
-
-class ApplicationQt : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char nom[] = "test_export_dialogues";
-        static char* argv[] = {nom, nullptr};
-        application_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { application_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> application_;
-};
-::testing::Environment* const application = ::testing::AddGlobalTestEnvironment(new ApplicationQt);
 
 TEST(DialogueMetafichier, Preparation) {
     QFileDialog dialogue;

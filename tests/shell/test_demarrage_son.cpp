@@ -2,8 +2,7 @@
 // scope window capturing, the options dialog over the control window, and the menu's ways
 // to the other windows.
 #include "ApplicationQt.h"
-#include "DossierTemporaire.h"
-#include "generator/FluxFactice.h"
+#include "BancDemarrage.h"
 #include "platform/Ini.h"
 #include "shell/Demarrage.h"
 #include "support/ServeurSon.h"
@@ -17,34 +16,23 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
-#include <string>
+#include <utility>
 
 namespace {
 
 using namespace shell;
 
-struct BancDemarrage {
-    // Before the first ALSA call of the process: ALSA routes "default" to the server only
-    // if one answered when it read its configuration.
+// Before the first ALSA call of the process: ALSA routes "default" to the server only if
+// one answered when it read its configuration.
+struct BancSon {
     essai::ServeurSon serveur;
-    DossierTemporaire dossier;
-    std::string ini = dossier.Chemin("tamburella.ini");
-    generator::ContexteGene gene;
-
-    BancDemarrage() {
-        generator::TablesSorties tables;
-        tables.FeSupportesSortie[0].fill(1);
-        tables.MeilleurFeSortie.fill(-1);
-        tables.MeilleurFeSortie[0] = 6;
-        generator::InitGene(gene, tables, std::make_unique<FluxFactice>());
-        gene.RequeteFormat = [](int32_t, int32_t) { return true; };
-    }
+    BancDemarrage banc;
 };
 
 TEST(Demarrage, ModeNormalFenetresEtMenu) {
-    BancDemarrage b;
-    ASSERT_TRUE(b.serveur.Pret());
+    BancSon s;
+    ASSERT_TRUE(s.serveur.Pret());
+    BancDemarrage& b = s.banc;
     Application a(ModeDemarrage::Normal, b.ini, b.gene);
     EXPECT_EQ(QApplication::applicationName(), "Oscilloscope");
     ASSERT_NE(a.Form1(), nullptr);
@@ -77,8 +65,9 @@ TEST(Demarrage, ModeNormalFenetresEtMenu) {
 // them: the picture on the clipboard in its three formats, the about window, hints
 // switched off in both windows from the options dialog, the generator left open.
 TEST(Demarrage, LeMenuEtCeQueLeProchainDemarrageGarde) {
-    BancDemarrage b;
-    ASSERT_TRUE(b.serveur.Pret());
+    BancSon s;
+    ASSERT_TRUE(s.serveur.Pret());
+    BancDemarrage& b = s.banc;
     {
         Application a(ModeDemarrage::Normal, b.ini, b.gene);
         ASSERT_NE(a.Form1(), nullptr);

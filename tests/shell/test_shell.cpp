@@ -1,6 +1,7 @@
 // The application shell off screen: the command line, the options dialog over a stand-in
 // for the control window, the splash and about windows, and the start-up in both modes.
 #include "ApplicationQt.h"
+#include "BancDemarrage.h"
 #include "DossierTemporaire.h"
 #include "generator/FluxFactice.h"
 #include "platform/Ini.h"
@@ -315,22 +316,6 @@ TEST(Info, LesLiensOuvrentLaPageEtLeMail) {
     EXPECT_EQ(ouverts[1], QString("mailto:" TAMBURELLA_MAIL "?subject=Tamburella"));
     EXPECT_EQ(info.Controles().LabelMail->text(), QString(TAMBURELLA_MAIL));
 }
-
-struct BancDemarrage {
-    DossierTemporaire dossier;
-    std::string ini = dossier.Chemin("tamburella.ini");
-    generator::ContexteGene gene;
-
-    explicit BancDemarrage(const std::string& reglages = "") {
-        if (!reglages.empty()) EcritFichier(ini, reglages);
-        generator::TablesSorties tables;
-        tables.FeSupportesSortie[0].fill(1);
-        tables.MeilleurFeSortie.fill(-1);
-        tables.MeilleurFeSortie[0] = 6;
-        generator::InitGene(gene, tables, std::make_unique<FluxFactice>());
-        gene.RequeteFormat = [](int32_t, int32_t) { return true; };
-    }
-};
 
 TEST(Demarrage, GenerateurSeulFenetrePrincipaleEtFermerTermine) {
     BancDemarrage b("[G\xe9n\xe9rateur]\r\nFr\xe9quence=1000\r\n");

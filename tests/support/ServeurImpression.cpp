@@ -1,4 +1,5 @@
 #include "support/ServeurImpression.h"
+#include "support/Processus.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,14 +9,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace essai {
 namespace {
@@ -25,27 +23,6 @@ namespace fs = std::filesystem;
 
 void Ecrit(const std::string& chemin, const std::string& texte) {
     std::ofstream(chemin) << texte;
-}
-
-pid_t Lance(const std::vector<std::string>& arguments, int sortie, const std::string& journal) {
-    std::vector<std::string> args = arguments;
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (sortie >= 0)
-        posix_spawn_file_actions_adddup2(&actions, sortie, STDOUT_FILENO);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, journal.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
 }
 
 // cupsd in the foreground, ended by the kernel if this process dies without its
@@ -169,7 +146,7 @@ ServeurImpression::~ServeurImpression() {
 int ServeurImpression::Execute(const std::vector<std::string>& arguments, std::string* sortie) {
     int tube[2] = {-1, -1};
     if (sortie && ::pipe(tube) != 0) return -1;
-    const pid_t pid = Lance(arguments, sortie ? tube[1] : -1, dossier_ + "/clients.err");
+    const pid_t pid = LanceProcessus(arguments, sortie ? tube[1] : -1, dossier_ + "/clients.err");
     if (sortie) {
         ::close(tube[1]);
         char tampon[4096];
