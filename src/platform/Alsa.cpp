@@ -133,7 +133,6 @@ public:
             return r;
         }
         anneau_ = &anneau;
-        canaux_ = canaux;
         return ResultatOuverture::Reussie;
     }
 
@@ -162,11 +161,23 @@ public:
 
 private:
     ResultatOuverture Regle(int32_t fe, int32_t canaux) {
-        // Small blocks keep the ring's position close to the device's.
-        const ResultatOuverture r = RegleMateriel(pcm_, fe, canaux, 100000, 10000, trames_);
+        // Small blocks keep the ring's position close to the device's. The device's buffer
+        // holds 500 ms: blocks are read as soon as they are there, so its size adds no
+        // delay, and a reader held up by a busy machine for longer than 100 ms (the size
+        // once used) no longer loses frames. Mono is read in stereo and averaged (see
+        // MoyenneVoies), unless the device has one channel only.
+        constexpr unsigned Tampon = 500000, Bloc = 10000;
+        ResultatOuverture r = ResultatOuverture::FormatRefuse;
+        canauxLus_ = 2;
+        if (canaux == 1) r = RegleMateriel(pcm_, fe, 2, Tampon, Bloc, trames_);
+        if (r != ResultatOuverture::Reussie) {
+            canauxLus_ = canaux;
+            r = RegleMateriel(pcm_, fe, canaux, Tampon, Bloc, trames_);
+        }
         if (r != ResultatOuverture::Reussie) return r;
 
-        bloc_.assign(trames_ * static_cast<size_t>(canaux), 0);
+        bloc_.assign(trames_ * static_cast<size_t>(canauxLus_), 0);
+        mono_.assign(canauxLus_ != canaux ? trames_ : 0, 0);
         return PrepareAttentes(pcm_, reveil_, attentes_) ? ResultatOuverture::Reussie
                                                          : ResultatOuverture::TamponImpossible;
     }
@@ -195,8 +206,13 @@ private:
         for (;;) {
             const snd_pcm_sframes_t r = snd_pcm_readi(pcm_, bloc_.data(), trames_);
             if (r > 0) {
-                anneau_->Ecrire(bloc_.data(),
-                                static_cast<uint32_t>(r) * static_cast<uint32_t>(canaux_));
+                const auto trames = static_cast<uint32_t>(r);
+                if (mono_.empty()) {
+                    anneau_->Ecrire(bloc_.data(), trames * static_cast<uint32_t>(canauxLus_));
+                } else {
+                    MoyenneVoies(bloc_.data(), trames, mono_.data());
+                    anneau_->Ecrire(mono_.data(), trames);
+                }
                 total += static_cast<int>(r);
                 continue;
             }
@@ -232,9 +248,10 @@ private:
                           // thread's Arreter)
     snd_pcm_t* pcm_ = nullptr;
     AnneauCapture* anneau_ = nullptr;
-    int32_t canaux_ = 1;
+    int32_t canauxLus_ = 1;        // channels read from the device
     snd_pcm_uframes_t trames_ = 0; // frames per block
     std::vector<int16_t> bloc_;
+    std::vector<int16_t> mono_;    // the block averaged, when mono is read in stereo
     std::vector<pollfd> attentes_; // the device's descriptors, then the stop signal
     int reveil_ = -1;
     std::atomic<bool> fin_{false};

@@ -96,6 +96,7 @@ public:
         snd_pcm_drop(pcm_);
         snd_pcm_prepare(pcm_);
         ecrites_.store(0, std::memory_order_relaxed);
+        silence_ = 0;
         delai_.store(0, std::memory_order_relaxed);
         vues_ = 0;
         enPause_ = false;
@@ -137,6 +138,7 @@ public:
         attentes_.clear();
         notification_ = nullptr;
         ecrites_.store(0, std::memory_order_relaxed);
+        silence_ = 0;
         delai_.store(0, std::memory_order_relaxed);
         vues_ = 0;
         enPause_ = false;
@@ -206,6 +208,7 @@ private:
             if (r > 0) {
                 envoyes += static_cast<size_t>(r) * tailleTrame_;
                 ecrites_.fetch_add(r, std::memory_order_relaxed);
+                silence_ = 2 * trames_;
                 NoteDelai();
             } else if (r == -EAGAIN || r == 0) {
                 Attend(200);
@@ -218,8 +221,18 @@ private:
     }
 
     // Nothing queued: the device plays out what it has; playback that never reached its
-    // start threshold is started.
+    // start threshold is started. The end of what was queued is followed by two periods
+    // of silence, as room comes: a sound server behind the device (pipewire-pulse, through
+    // the pulse plugin) holds back what does not fill its quantum until more comes, and
+    // the end of a sweep went unheard. The silence is not counted as written: the position
+    // reaches the data's end once the silence too has played, 20 ms after the data.
     void Patiente() {
+        if (silence_ > 0) {
+            std::fill(bloc_.begin(), bloc_.end(), int16_t{0});
+            const snd_pcm_sframes_t r =
+                snd_pcm_writei(pcm_, bloc_.data(), std::min(silence_, trames_));
+            if (r > 0) silence_ -= static_cast<snd_pcm_uframes_t>(r);
+        }
         if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED && ecrites_.load() > 0)
             snd_pcm_start(pcm_);
         NoteDelai();
@@ -254,6 +267,7 @@ private:
     int64_t vues_ = 0;
     bool enPause_ = false;
     bool pauseMaterielle_ = false;
+    snd_pcm_uframes_t silence_ = 0; // frames of silence still to follow the data (writer)
     std::thread ecrivain_;
 };
 

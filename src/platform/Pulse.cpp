@@ -2,6 +2,8 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
+#include <array>
 #include <mutex>
 
 namespace platform {
@@ -137,6 +139,22 @@ void AjouteAppareil(pa_context*, const Info* info, int fin, void* donnees) {
             {info->name ? info->name : "", info->description ? info->description : ""});
 }
 
+struct Recherche {
+    ConnexionSon* connexion;
+    bool trouve = false;
+};
+
+// Called with the device, then with `fin` set; or only with `fin` < 0 when there is none.
+template <class Info>
+void NoteAppareil(pa_context*, const Info* info, int fin, void* donnees) {
+    auto* r = static_cast<Recherche*>(donnees);
+    if (fin) {
+        r->connexion->Reveiller();
+        return;
+    }
+    if (info) r->trouve = true;
+}
+
 struct InfoServeur {
     ConnexionSon* connexion;
     std::string source, sortie;
@@ -175,6 +193,19 @@ std::vector<ConnexionSon::Appareil> ConnexionSon::Sorties() {
     Verrou verrou(*this);
     Terminer(pa_context_get_sink_info_list(contexte_, AjouteAppareil<pa_sink_info>, &liste));
     return liste.appareils;
+}
+
+bool ConnexionSon::Existe(bool sortie, const std::string& nom) {
+    Recherche recherche{this};
+    if (!boucle_ || !contexte_) return false;
+    Verrou verrou(*this);
+    pa_operation* o =
+        sortie ? pa_context_get_sink_info_by_name(contexte_, nom.c_str(),
+                                                  NoteAppareil<pa_sink_info>, &recherche)
+               : pa_context_get_source_info_by_name(contexte_, nom.c_str(),
+                                                    NoteAppareil<pa_source_info>, &recherche);
+    Terminer(o);
+    return recherche.trouve;
 }
 
 std::string ConnexionSon::SourceParDefaut() {
@@ -236,14 +267,22 @@ public:
                              AnneauCapture& anneau) override {
         std::lock_guard verrou(controle_);
         FermeSansVerrou();
+        if (canaux != 1 && canaux != 2) return ResultatOuverture::FormatRefuse;
         if (!connexion_.Connecter()) return ResultatOuverture::Indisponible;
-        const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<uint32_t>(fe),
-                                    static_cast<uint8_t>(canaux)};
+        // Mono is captured in stereo and averaged here: servers fold channels down
+        // differently (PipeWire adds them at 0.707 each, 3 dB up, and clips), and the trace
+        // must read the same level on every server.
+        const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<uint32_t>(fe), 2};
         if (!pa_sample_spec_valid(&format)) {
             connexion_.Deconnecter();
             return ResultatOuverture::FormatRefuse;
         }
+        if (!identifiant.empty() && !connexion_.Existe(false, identifiant)) {
+            connexion_.Deconnecter();
+            return ResultatOuverture::Indisponible;
+        }
         anneau_ = &anneau;
+        moyenne_ = canaux == 1;
         ResultatOuverture r;
         {
             ConnexionSon::Verrou v(connexion_);
@@ -320,10 +359,23 @@ private:
             if (pa_stream_peek(flux, &octets, &taille) < 0) return;
             if (taille == 0) return;
             // A hole (no data but a size) is skipped.
-            if (octets && f->actif_)
-                f->anneau_->Ecrire(static_cast<const int16_t*>(octets),
-                                   static_cast<uint32_t>(taille / 2));
+            if (octets && f->actif_) f->Ecrit(static_cast<const int16_t*>(octets), taille / 4);
             pa_stream_drop(flux);
+        }
+    }
+
+    // Stereo frames into the ring, averaged for mono.
+    void Ecrit(const int16_t* stereo, size_t trames) {
+        if (!moyenne_) {
+            anneau_->Ecrire(stereo, static_cast<uint32_t>(2 * trames));
+            return;
+        }
+        while (trames > 0) {
+            const auto n = static_cast<uint32_t>(std::min(trames, mono_.size()));
+            MoyenneVoies(stereo, n, mono_.data());
+            anneau_->Ecrire(mono_.data(), n);
+            stereo += 2 * n;
+            trames -= n;
         }
     }
 
@@ -349,7 +401,9 @@ private:
     ConnexionSon connexion_;
     pa_stream* flux_ = nullptr;
     AnneauCapture* anneau_ = nullptr;
-    bool actif_ = false; // under the connection's lock
+    bool moyenne_ = false; // mono: the stereo frames averaged
+    bool actif_ = false;   // under the connection's lock
+    std::array<int16_t, 1024> mono_{};
 };
 
 } // namespace

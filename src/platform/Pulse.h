@@ -82,6 +82,11 @@ public:
     std::vector<Appareil> Sorties();
     std::string SourceParDefaut();
     std::string SortieParDefaut();
+    // With the connection up (not holding the lock): whether the server has a sink
+    // (`sortie`) or a source of that name. A stream connected to a name the server does not
+    // know may be routed to the default device instead of failing (PipeWire does so), so
+    // the name is looked up first.
+    bool Existe(bool sortie, const std::string& nom);
 
 private:
     void DebutAttente(double secondes);

@@ -1,13 +1,20 @@
 // Playback over the sound server: a playback stream that our code feeds from the queue
 // of buffers, on the connection's thread, each time the server asks for data.
 //
-// Buffering: the stream asks for 100 ms in all (tlength, with the latency adjusted so
-// that it is the whole way to the speaker: about 20 ms in the sink, the rest in the
-// stream's queue), refilled 10 ms at a time (minreq), and starts once 10 ms are there
-// (prebuf). A looping buffer rewritten in place is heard once what was already handed
-// over has played, so within about 100 ms, and our feeding thread may be held up for
-// most of that on a busy machine without a gap. The sweep's blocks wait in our queue,
-// not in the server, so a deeper server buffer would only delay every change.
+// Buffering: the stream's queue in the server holds 100 ms (tlength), refilled 10 ms at a
+// time (minreq), and playback starts once 10 ms are there (prebuf); the sink's own buffer
+// comes on top. A looping buffer rewritten in place is heard once what was already handed
+// over has played, so within about 100 ms plus the sink's latency, and our feeding
+// thread may be held up for most of 100 ms on a busy machine without a gap. The latency
+// is not "adjusted": PulseAudio would then count tlength as the whole way to the speaker
+// and keep only 60 ms in the queue, whatever the sink really holds (10 ms on a sink that
+// a low-latency recorder drives), and a thread held up 70 ms made a gap. The sweep's
+// blocks wait in our queue, not in the server, so a deeper server buffer would only
+// delay every change.
+//
+// End: once the queue runs dry after data, the stream is drained, so the server plays
+// what it holds to its last frame (pipewire-pulse holds back a last part-quantum, up to
+// about 20 ms, until then).
 #include "platform/FileLecture.h"
 #include "platform/Lecture.h"
 #include "platform/Pulse.h"
@@ -30,7 +37,7 @@ bool AccepteFeSon(int32_t fe) {
 
 namespace {
 
-constexpr pa_usec_t LatenceTotale = 100000;
+constexpr pa_usec_t LatenceFile = 100000;
 constexpr pa_usec_t Requete = 10000;
 constexpr pa_usec_t Demarrage = 10000;
 
@@ -50,6 +57,10 @@ public:
         tailleTrame_ = 2 * static_cast<size_t>(canaux);
         fe_ = fe;
         if (!connexion_.Connecter()) return ResultatOuverture::Indisponible;
+        if (!identifiant.empty() && !connexion_.Existe(true, identifiant)) {
+            Fermer();
+            return ResultatOuverture::Indisponible;
+        }
         ResultatOuverture r;
         {
             ConnexionSon::Verrou v(connexion_);
@@ -94,6 +105,7 @@ public:
         Lance(pa_stream_flush(flux_, nullptr, nullptr));
         if (enPause_) Lance(pa_stream_cork(flux_, 0, nullptr, nullptr));
         enPause_ = false;
+        aVider_ = false;
     }
 
     void Pause() override { Bouche(true); }
@@ -130,6 +142,7 @@ public:
         notification_ = nullptr;
         ecrites_ = vues_ = 0;
         enPause_ = false;
+        aVider_ = false;
     }
 
 private:
@@ -143,13 +156,12 @@ private:
         pa_stream_set_write_callback(flux_, DonneesDemandees, this);
         pa_buffer_attr attributs{};
         attributs.maxlength = static_cast<uint32_t>(-1);
-        attributs.tlength = static_cast<uint32_t>(pa_usec_to_bytes(LatenceTotale, &format));
+        attributs.tlength = static_cast<uint32_t>(pa_usec_to_bytes(LatenceFile, &format));
         attributs.minreq = static_cast<uint32_t>(pa_usec_to_bytes(Requete, &format));
         attributs.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(Demarrage, &format));
         attributs.fragsize = static_cast<uint32_t>(-1);
-        const auto drapeaux =
-            static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
-                                           PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC);
+        const auto drapeaux = static_cast<pa_stream_flags_t>(
+            PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC);
         const char* puits = identifiant.empty() ? nullptr : identifiant.c_str();
         if (pa_stream_connect_playback(flux_, puits, &attributs, drapeaux, nullptr, nullptr) < 0)
             return ResultatOuverture::TamponImpossible;
@@ -189,14 +201,19 @@ private:
                                            std::min(taille, libre), tailleTrame_, notification_);
             if (n == 0) {
                 pa_stream_cancel_write(flux_);
-                return;
+                break;
             }
             if (pa_stream_write(flux_, destination, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
             ecrites_ += static_cast<int64_t>(n / tailleTrame_);
             libre -= n;
+            aVider_ = true;
         }
         // Nothing to ask for: empty buffers at the head still go back.
         file_.Remplit(nullptr, 0, tailleTrame_, notification_);
+        if (aVider_ && file_.EstVide()) {
+            Lance(pa_stream_drain(flux_, nullptr, nullptr));
+            aVider_ = false;
+        }
     }
 
     static void DonneesDemandees(pa_stream*, size_t, void* donnees) {
@@ -224,6 +241,7 @@ private:
     int64_t ecrites_ = 0; // frames handed to the server since the last reset
     int64_t vues_ = 0;    // the last position told
     bool enPause_ = false;
+    bool aVider_ = false; // data written since the last drain or reset
 };
 
 } // namespace

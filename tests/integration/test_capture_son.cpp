@@ -1,11 +1,13 @@
 // Capture through both drivers from a private sound server: a known stereo signal played
 // into the null sink comes back from the sink's monitor, through the server directly
-// ("DirectSound") and through ALSA's pulse plugin ("wave-in").
+// ("DirectSound") and through ALSA's pulse plugin ("wave-in"). Every case runs against
+// PulseAudio and against PipeWire.
 #include "engine/Entrees.h"
 #include "engine/Pilotes.h"
 #include "engine/TscopeThread.h"
 #include "platform/Alsa.h"
 #include "platform/Pulse.h"
+#include "support/Attente.h"
 #include "support/GuiEssai.h"
 #include "support/ServeurSon.h"
 
@@ -22,7 +24,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using engine::NbBruts;
+using essai::AttendQue;
 using essai::ServeurSon;
+using essai::TypeServeur;
 
 // The frequency of a sine from its rising zero crossings (with some hysteresis), in Hz.
 double FrequenceMesuree(const float* x, int n, double fe) {
@@ -46,6 +50,28 @@ double Efficace(const float* x, int n) {
     for (int i = 0; i < n; ++i)
         s += static_cast<double>(x[i]) * x[i];
     return std::sqrt(s / n);
+}
+
+// Whether every stretch of `pas` samples of x[0, n) has an RMS above `seuil`: a tone fills
+// it, with nothing from before it came.
+bool ToutSonne(const float* x, int n, int pas, double seuil) {
+    for (int debut = 0; debut + pas <= n; debut += pas)
+        if (Efficace(x + debut, pas) < seuil) return false;
+    return true;
+}
+
+// Waits until the server has recorded `trames` frames from the sink's monitor: the sound
+// server's own clock, for checks that something does not happen meanwhile.
+bool LeServeurAvance(int64_t trames) {
+    auto anneau = std::make_unique<platform::AnneauCapture>();
+    auto flux = platform::CreeFluxSon();
+    if (flux->Ouvrir(ServeurSon::Moniteur, 48000, 1, *anneau) !=
+            platform::ResultatOuverture::Reussie ||
+        !flux->Demarrer())
+        return false;
+    const bool avance = AttendQue([&] { return anneau->Position() >= trames; });
+    flux->Fermer();
+    return avance;
 }
 
 // The index of the device whose identifier is `identifiant` in a driver's table, or -2.
@@ -84,15 +110,13 @@ struct Capture {
 
     // Reads until `accepte(bruts)` or the time limit.
     template <class Condition>
-    bool LitJusqua(engine::PiloteCapture& p, Condition accepte,
-                   std::chrono::milliseconds limite = 4s) {
-        const auto fin = std::chrono::steady_clock::now() + limite;
-        do {
-            std::this_thread::sleep_for(50ms);
-            p.Lire(bruts.data(), NbBruts);
-            if (accepte()) return true;
-        } while (std::chrono::steady_clock::now() < fin);
-        return false;
+    bool LitJusqua(engine::PiloteCapture& p, Condition accepte) {
+        return AttendQue(
+            [&] {
+                p.Lire(bruts.data(), NbBruts);
+                return accepte();
+            },
+            10s, 20ms);
     }
     double Frequence(int voie) const {
         return FrequenceMesuree(bruts.data() + voie * NbBruts, NbBruts, entree.FeCourante);
@@ -100,28 +124,45 @@ struct Capture {
     bool Proche(int voie, double hz) const { return std::abs(Frequence(voie) - hz) < hz * 0.01; }
 };
 
-class CaptureSon : public ::testing::TestWithParam<std::tuple<int, bool>> {
+// Cases whose first parameter names the server: the program's shared one of that type.
+template <class Parametres>
+class AvecServeur : public ::testing::TestWithParam<Parametres> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(serveur_.Pret()) << "private sound server: " << serveur_.Dossier();
+        if (!essai::ServeurChoisi(std::get<0>(this->GetParam())))
+            GTEST_SKIP() << "not the server TAMBURELLA_SERVEUR_SON names";
+        serveur_ = &essai::ServeurPartage(std::get<0>(this->GetParam()));
+        ASSERT_TRUE(serveur_->Pret()) << "private sound server: " << serveur_->Dossier();
     }
-    ServeurSon serveur_;
+    ServeurSon* serveur_ = nullptr;
 };
 
-std::string NomCas(const ::testing::TestParamInfo<std::tuple<int, bool>>& info) {
-    return std::string(std::get<0>(info.param) == 1 ? "DirectSound" : "WaveIn") +
-           (std::get<1>(info.param) ? "Stereo" : "Mono");
+const auto Serveurs = ::testing::ValuesIn(essai::ServeursEssayes());
+
+// "PipeWire_DirectSound", "PulseAudio_WaveIn"...
+template <class Parametres>
+std::string NomCas(const ::testing::TestParamInfo<Parametres>& info) {
+    std::string nom = essai::NomServeur(std::get<0>(info.param));
+    if constexpr (std::tuple_size_v < Parametres >> 1)
+        nom += std::get<1>(info.param) == 1 ? "_DirectSound" : "_WaveIn";
+    if constexpr (std::tuple_size_v < Parametres >> 2)
+        nom += std::get<2>(info.param) ? "Stereo" : "Mono";
+    return nom;
 }
+
+using ParametresCapture = std::tuple<TypeServeur, int, bool>;
+class CaptureSon : public AvecServeur<ParametresCapture> {};
 INSTANTIATE_TEST_SUITE_P(Pilotes, CaptureSon,
-                         ::testing::Combine(::testing::Values(0, 1), ::testing::Bool()), NomCas);
+                         ::testing::Combine(Serveurs, ::testing::Values(0, 1), ::testing::Bool()),
+                         NomCas<ParametresCapture>);
 
 // The tones come back at the right rate, on the right channels, the newest samples in
 // Bruts; a stop freezes the ring and a new start captures again.
 TEST_P(CaptureSon, LeSignalJoueRevientParLeMoniteur) {
-    const auto [type, stereo] = GetParam();
+    const auto [serveur, type, stereo] = GetParam();
     // Mono capture mixes the channels: the same tone on both then.
     const double gauche = 440, droite = stereo ? 1000 : 440;
-    ASSERT_TRUE(serveur_.Joue(gauche, droite));
+    ASSERT_TRUE(serveur_->Joue(gauche, droite));
     Capture c;
     const int32_t fe = type == 1 ? 48000 : 44100;
     engine::PiloteCapture& p = c.Ouvre(type, stereo, fe);
@@ -142,7 +183,7 @@ TEST_P(CaptureSon, LeSignalJoueRevientParLeMoniteur) {
 
     // New tones: the whole of Bruts soon holds them.
     const double gauche2 = 660, droite2 = stereo ? 1500 : 660;
-    ASSERT_TRUE(serveur_.Joue(gauche2, droite2));
+    ASSERT_TRUE(serveur_->Joue(gauche2, droite2));
     ASSERT_TRUE(
         c.LitJusqua(p, [&] { return c.Proche(0, gauche2) && (!stereo || c.Proche(1, droite2)); }))
         << "left " << c.Frequence(0) << " Hz, right " << c.Frequence(1) << " Hz";
@@ -152,7 +193,7 @@ TEST_P(CaptureSon, LeSignalJoueRevientParLeMoniteur) {
     EXPECT_TRUE(c.etat->Arret);
     EXPECT_FALSE(c.etat->EnMarche);
     const int64_t arrete = c.etat->TamponCapture.Position();
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(LeServeurAvance(9600));
     EXPECT_EQ(c.etat->TamponCapture.Position(), arrete);
 
     // Started again: the position starts over and the signal comes back.
@@ -167,31 +208,102 @@ TEST_P(CaptureSon, LeSignalJoueRevientParLeMoniteur) {
 }
 
 // Wave-in counts the frames captured since the start; DirectSound the frames through the
-// ring's wraps (it must read at least once per ring): both follow the elapsed time.
+// ring's wraps, which it sees from its reads: both follow the elapsed time while the reads
+// come at least once per ring.
 TEST_P(CaptureSon, LaPositionDeCaptureSuitLeTemps) {
-    const auto [type, stereo] = GetParam();
-    ASSERT_TRUE(serveur_.Joue(440, 440));
+    const auto [serveur, type, stereo] = GetParam();
+    ASSERT_TRUE(serveur_->Joue(440, 440));
     Capture c;
     engine::PiloteCapture& p = c.Ouvre(type, stereo, 48000);
-    p.Demarrer();
-    const auto debut = std::chrono::steady_clock::now();
-    for (int i = 0; i < 25; ++i) { // beyond one ring in stereo (65536 frames)
-        std::this_thread::sleep_for(100ms);
-        p.Lire(c.bruts.data(), NbBruts);
+    const int canaux = stereo ? 2 : 1;
+    // A machine that holds this thread (or the capture's) up for half a ring or more
+    // (0.7 s in stereo) may hide a wrap from DirectSound: the measure is then made again.
+    bool mesure = false;
+    for (int essai = 0; essai < 3 && !mesure; ++essai) {
+        p.Demarrer();
+        const auto demarrage = std::chrono::steady_clock::now();
+        // Timed from the first frames, which a busy machine may deliver late.
+        ASSERT_TRUE(AttendQue([&] { return c.etat->TamponCapture.Position() > 0; }, 10s, 1ms));
+        const auto debut = std::chrono::steady_clock::now();
+        const int64_t premieres = c.etat->TamponCapture.Position() / canaux;
+        auto attendu = [&] {
+            const double ecoule =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
+            // DirectSound's position is one ring ahead and names the first copied frame.
+            const double decalage =
+                type == 0 ? 0 : platform::AnneauCapture::Taille / canaux - NbBruts;
+            return static_cast<double>(premieres) + ecoule * 48000 + decalage;
+        };
+        int64_t lue = c.etat->TamponCapture.Position();
+        bool assezSouvent = true;
+        auto lit = [&] {
+            p.Lire(c.bruts.data(), NbBruts);
+            const int64_t ici = c.etat->TamponCapture.Position();
+            assezSouvent = assezSouvent && ici - lue < platform::AnneauCapture::Taille / 2;
+            lue = ici;
+        };
+        // Read as the frames do, beyond one ring in stereo (65536 frames).
+        AttendQue(
+            [&] {
+                lit();
+                return std::chrono::steady_clock::now() - debut > 2500ms;
+            },
+            10s, 50ms);
+        // A capture thread held up delivers late; the position catches up with the time.
+        const bool suit = AttendQue(
+            [&] {
+                lit();
+                return std::abs(c.etat->PositionCapture - attendu()) < 0.1 * 48000;
+            },
+            5s, 20ms);
+        p.Arreter();
+        if (!assezSouvent) continue;
+        mesure = true;
+        EXPECT_TRUE(suit) << "position " << c.etat->PositionCapture << ", expected " << attendu()
+                          << " (first frames "
+                          << std::chrono::duration<double>(debut - demarrage).count()
+                          << " s after the start)";
     }
-    const double ecoule =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
-    // DirectSound's position is one ring ahead and names the first copied frame.
-    const double attendu =
-        type == 0 ? ecoule * 48000
-                  : ecoule * 48000 - NbBruts + platform::AnneauCapture::Taille / (stereo ? 2 : 1);
-    EXPECT_NEAR(c.etat->PositionCapture, attendu, 0.3 * 48000);
+    EXPECT_TRUE(mesure) << "never read once per half ring";
     p.Fermer();
 }
 
-TEST(EnumerationSon, LesEntreesListentLeMoniteurEtSesFrequences) {
-    ServeurSon serveur;
-    ASSERT_TRUE(serveur.Pret());
+using ParametresMono = std::tuple<TypeServeur, int>;
+class NiveauMono : public AvecServeur<ParametresMono> {};
+INSTANTIATE_TEST_SUITE_P(Pilotes, NiveauMono, ::testing::Combine(Serveurs, ::testing::Values(0, 1)),
+                         NomCas<ParametresMono>);
+
+// Mono reads the mean of the two channels whatever the server (PipeWire's own fold-down
+// adds them at 0.707 each, 3 dB up): the same tone on both channels reads its own level,
+// and a loud one does not clip.
+TEST_P(NiveauMono, LeMonoEstLaMoyenneDesVoies) {
+    const int type = std::get<1>(GetParam());
+    for (const double niveau : {0.5, 0.9}) {
+        SCOPED_TRACE(niveau);
+        ASSERT_TRUE(serveur_->Joue(440, 440, 20, niveau));
+        Capture c;
+        engine::PiloteCapture& p = c.Ouvre(type, false, 48000);
+        p.Demarrer();
+        ASSERT_TRUE(p.DemarrageReussi());
+        const double efficace = niveau * 32767 / std::sqrt(2.0);
+        // The tone fills the frames read, the silence before it gone.
+        EXPECT_TRUE(c.LitJusqua(p, [&] {
+            return c.Proche(0, 440) && ToutSonne(c.bruts.data(), NbBruts, 480, 0.9 * efficace);
+        }));
+        EXPECT_NEAR(Efficace(c.bruts.data(), NbBruts), efficace, 0.02 * efficace);
+        const auto ecretes = std::count_if(c.bruts.begin(), c.bruts.begin() + NbBruts,
+                                           [](float v) { return std::fabs(v) >= 32767; });
+        EXPECT_EQ(ecretes, 0) << "clipped samples";
+        p.Fermer();
+    }
+}
+
+using ParametresServeur = std::tuple<TypeServeur>;
+class EnumerationSon : public AvecServeur<ParametresServeur> {};
+INSTANTIATE_TEST_SUITE_P(Serveurs, EnumerationSon, ::testing::Combine(Serveurs),
+                         NomCas<ParametresServeur>);
+
+TEST_P(EnumerationSon, LesEntreesListentLeMoniteurEtSesFrequences) {
     EXPECT_TRUE(platform::ServeurSonDisponible());
     engine::TablesEntrees t;
     engine::EnumereEntrees(t);
@@ -223,14 +335,19 @@ TEST(EnumerationSon, LesEntreesListentLeMoniteurEtSesFrequences) {
     EXPECT_FALSE(engine::AucuneEntree(t));
 }
 
-TEST(EnumerationSon, UneSourceInconnueEstIndisponible) {
-    ServeurSon serveur;
-    ASSERT_TRUE(serveur.Pret());
+// On every server: one may route a stream for a name it does not know to the default
+// source instead of failing, and the user would watch the wrong signal.
+TEST_P(EnumerationSon, UneSourceInconnueEstIndisponible) {
     auto anneau = std::make_unique<platform::AnneauCapture>();
-    auto flux = platform::CreeFluxSon();
-    EXPECT_EQ(flux->Ouvrir("inexistante", 44100, 2, *anneau),
-              platform::ResultatOuverture::Indisponible);
-    flux->Fermer();
+    for (const bool alsa : {false, true}) {
+        auto flux = alsa ? platform::CreeFluxAlsa() : platform::CreeFluxSon();
+        for (const int32_t canaux : {1, 2})
+            EXPECT_EQ(flux->Ouvrir("inexistante", 44100, canaux, *anneau),
+                      platform::ResultatOuverture::Indisponible)
+                << (alsa ? "ALSA" : "server") << ", " << canaux << " channel(s)";
+        flux->Fermer();
+    }
+    EXPECT_EQ(anneau->Position(), 0);
 }
 
 // What a frame computes: nothing here, the tests look at Bruts.
@@ -241,16 +358,23 @@ public:
     void CalculeSpectre(int32_t) override {}
 };
 
-class ServeurDisparu : public ::testing::TestWithParam<int> {};
-INSTANTIATE_TEST_SUITE_P(Pilotes, ServeurDisparu, ::testing::Values(0, 1), [](const auto& info) {
-    return info.param == 1 ? "DirectSound" : "WaveIn";
-});
+class ServeurDisparu : public ::testing::TestWithParam<ParametresMono> {
+protected:
+    void SetUp() override {
+        if (!essai::ServeurChoisi(std::get<0>(GetParam())))
+            GTEST_SKIP() << "not the server TAMBURELLA_SERVEUR_SON names";
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Pilotes, ServeurDisparu,
+                         ::testing::Combine(Serveurs, ::testing::Values(0, 1)),
+                         NomCas<ParametresMono>);
 
 // The server dies while the thread runs: no crash, no hang, the frames go on with the last
 // samples, and everything stops cleanly.
 TEST_P(ServeurDisparu, LesTramesGardentLesDerniersEchantillons) {
-    const int type = GetParam();
-    auto serveur = std::make_unique<ServeurSon>();
+    const auto [typeServeur, type] = GetParam();
+    // A server of its own: this one dies.
+    auto serveur = std::make_unique<ServeurSon>(typeServeur);
     ASSERT_TRUE(serveur->Pret());
     ASSERT_TRUE(serveur->Joue(440, 1000));
     Capture c;
@@ -264,10 +388,6 @@ TEST_P(ServeurDisparu, LesTramesGardentLesDerniersEchantillons) {
         std::copy(c.etat->Bruts[0].begin(), c.etat->Bruts[0].end(), image.begin());
         std::copy(c.etat->Bruts[1].begin(), c.etat->Bruts[1].end(), image.begin() + NbBruts);
     };
-    auto servirPendant = [&](std::chrono::milliseconds duree) {
-        const auto fin = std::chrono::steady_clock::now() + duree;
-        gui.ServirJusqua([&] { return std::chrono::steady_clock::now() > fin; });
-    };
     p.Demarrer();
     auto thread = std::make_unique<engine::TscopeThread>(contexte, p);
     ASSERT_TRUE(gui.ServirJusqua([&] {
@@ -276,7 +396,14 @@ TEST_P(ServeurDisparu, LesTramesGardentLesDerniersEchantillons) {
     })) << "capture before the server goes";
 
     serveur->Tue();
-    servirPendant(500ms);
+    // What was on its way lands; then the ring stands still while frames go on.
+    int64_t vue = -1;
+    int immobiles = 0;
+    ASSERT_TRUE(gui.ServirJusqua([&] {
+        const int64_t ici = c.etat->TamponCapture.Position();
+        if (ici != vue) vue = ici, immobiles = calculs.Trames;
+        return calculs.Trames > immobiles + 10;
+    })) << "the ring stops";
     // The frames go on over a ring that no longer moves: the same last samples each time.
     const int64_t position = c.etat->TamponCapture.Position();
     const int trames = calculs.Trames;
