@@ -6,13 +6,16 @@
 #      1 kHz tone, 10 s, with VSync = 2 (the screen's frame rate) and VSync = 0;
 #   2. sound-to-screen delay, free running, for the sound-server driver (TypeEntree 1)
 #      and the ALSA driver (TypeEntree 0): a step played into the sink until the picture
-#      shows it, median and worst of 20, at each capture rate asked for.
-# Usage: scripts/mesure-ecran.sh [seconds] [trials] [rates, e.g. "8000 48000"]
+#      shows it, median and worst of 20, at each capture rate asked (48000 Hz alone by
+#      default; the frame figures are taken at the first one).
+# Usage: scripts/mesure-ecran.sh [seconds] [trials] [capture rates...]
+#   e.g. scripts/mesure-ecran.sh 10 20 48000 8000
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 duree=${1:-10}
 essais=${2:-20}
-fes=${3:-48000}
+shift $(($# < 2 ? $# : 2))
+frequences=("${@:-48000}")
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$top/build" --target tamburella mesure_ecran >/dev/null
 mesure="$top/build/bench/mesure_ecran"
@@ -54,7 +57,7 @@ sox -n -r 48000 -c 2 -b 16 "$tmp/ton.wav" synth 600 sine 1000 vol 0.5 2>/dev/nul
 
 # Starts the program with the given "Defaut" and "Options" keys; sets $prog and $fenetre.
 lance() { # <TypeSynchro> <Stéréo> <VSync> <TypeEntree> <Fe>
-    printf '[FenetreControl]\r\nGauche=10\r\nHaut=5\r\n[Defaut]\r\nTypeSynchro=%s\r\nDecalageT=250\r\n[Options]\r\nSt\xe9r\xe9o=%s\r\nCanal=3\r\nVSync=%s\r\nTypeEntree=%s\r\nNoEntree=-1\r\nFe=%s\r\n[Ecran]\r\nGauche=10\r\nHaut=200\r\nLargeur=1000\r\nHauteur=600\r\n' \
+    printf '[FenetreControl]\r\nGauche=10\r\nHaut=5\r\n[Defaut]\r\nTypeSynchro=%s\r\nDecalageT=250\r\n[Options]\r\nSt\xe9r\xe9o=%s\r\nCanal=3\r\nVSync=%s\r\nTypeEntree=%s\r\nFe=%s\r\nNoEntree=-1\r\n[Ecran]\r\nGauche=10\r\nHaut=200\r\nLargeur=1000\r\nHauteur=600\r\n' \
         "$1" "$2" "$3" "$4" "$5" >"$tmp/prog/tamburella.ini"
     (cd "$tmp/prog" && exec ./tamburella >"$tmp/prog/journal.txt" 2>&1) &
     prog=$!
@@ -69,18 +72,18 @@ paplay --latency-msec=20 --device=essai "$tmp/ton.wav" 2>/dev/null &
 ton=$!
 pids+=($ton)
 for vsync in 2 0; do
-    lance 2 1 "$vsync" 1 48000
-    printf 'VSync = %s : ' "$vsync"
+    lance 2 1 "$vsync" 1 "${frequences[0]}"
+    printf 'Fe = %s Hz, VSync = %s : ' "${frequences[0]}" "$vsync"
     "$mesure" trames "$fenetre" "$prog" "$duree"
     arrete
 done
 kill "$ton" 2>/dev/null || true
 
-for fe in $fes; do
+for fe in "${frequences[@]}"; do
     for type in 1 0; do
         lance 0 0 2 "$type" "$fe"
-        printf 'TypeEntree = %s (%s), %s Hz : ' "$type" \
-            "$([ "$type" = 1 ] && echo PulseAudio || echo ALSA)" "$fe"
+        printf 'Fe = %s Hz, TypeEntree = %s (%s) : ' "$fe" "$type" \
+            "$([ "$type" = 1 ] && echo PulseAudio || echo ALSA)"
         "$mesure" delai "$fenetre" essai "$essais"
         arrete
     done

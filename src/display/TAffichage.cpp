@@ -423,8 +423,9 @@ void TAffichage::FormResize() {
         RecalculeImage();
     }
     // Spectrum start: a window at least as wide as the oversampled spectrum starts at 0.
+    // No more than LargeurMax points are shown, however wide the window.
     const int32_t S = (dsp::TailleTFR() / 2) << std::clamp(e.SurEchCopie.load(Relache), 0, 3);
-    const int32_t M = std::min(S, W);
+    const int32_t M = std::min({S, W, engine::LargeurMax});
     e.DebutSpectre.store(
         Arrondi(static_cast<double>(std::max(S - M, 0)) * position / engine::MaxDepF), Relache);
     c_.Controle.AfficheMesures();

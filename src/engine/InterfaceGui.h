@@ -1,6 +1,6 @@
 // What the engine asks of the windows. The engine never touches a widget: an
-// implementation runs each request on the GUI thread (the windows use
-// Qt::BlockingQueuedConnection or a queued call); tests implement it directly.
+// implementation runs each request on the GUI thread (the scope window through its
+// hand-over, display::Passerelle); tests implement it directly.
 //
 // The acquisition thread's requests below block until the GUI thread has run them, so
 // that the picture and the trace arrays are never used by both threads at once. The

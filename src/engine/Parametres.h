@@ -197,7 +197,11 @@ struct EtatScope {
     std::array<std::array<float, NbBruts>, 2> Echelles{};
 
     // The engine lock: held for a whole extraction, spectrum or FFT-table rebuild, so that
-    // those never overlap each other; never held across a GUI hand-over.
+    // those never overlap each other, and by the acquisition thread while it reads Bruts
+    // and takes the frame's copies (MasqueCanaux, DeplaceXCopie...), which the GUI thread
+    // may read meanwhile (a copy of Bruts to save, the picture export). Never held across
+    // a GUI hand-over nor while an event loop runs: whoever waits for it waits for one
+    // such step at most.
     std::mutex VerrouMoteur;
 };
 

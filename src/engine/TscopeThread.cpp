@@ -137,32 +137,32 @@ void TscopeThread::Trame() {
         e.CompteurPrec.store(Compteur(), relache);
     }
 
-    // Bruts is two arrays of NbBruts back to back: channel c, frame j at [c * n + j].
-    // Under the engine lock, so that the GUI thread can take a consistent copy.
-    {
-        std::lock_guard verrou(e.VerrouMoteur);
-        pilote_.Lire(e.Bruts[0].data(), NbBruts);
-    }
-    if (r.UtiliseFichierTampon.load(relache)) {
-        r.FichierTampon.Actualise(fichierTampon_, versionFichierTampon_);
-        c_.Calculs.EnregistreSignal(fichierTampon_, r.NbEchFichierTampon.load(relache));
-    }
-
     // One consistent set of settings for the whole frame. The trace width is the client
     // width, within what one extraction can give at the time scale in signal mode.
     const bool spectre = a.SpectreBouton.load(relache);
     const int32_t largeurMax =
         spectre ? LargeurMax : LargeurMaxExtraction(a.EchelleT.load(relache));
-    e.LargeurTrace = std::clamp(e.LargeurClient.load(relache), 1, largeurMax);
-    e.PleineEchelleCopie = a.PleineEchelle.load(relache);
-    e.DeplaceXCopie = static_cast<float>(a.DeplaceX.load(relache));
-    e.NiveauDeclCopie = a.NiveauDecl.load(relache);
-    if (e.StereoActif == 1) {
-        e.MasqueCanaux = r.Canal.load(relache);
-        e.CanalSyncActif = r.CanalSync.load(relache);
-    } else {
-        e.MasqueCanaux = 1;
-        e.CanalSyncActif = 0;
+    {
+        // Under the engine lock: the GUI thread may be reading Bruts (a copy to save) or
+        // the frame's copies and traces (the picture export) while capture runs.
+        std::lock_guard verrou(e.VerrouMoteur);
+        // Bruts is two arrays of NbBruts back to back: channel c, frame j at [c * n + j].
+        pilote_.Lire(e.Bruts[0].data(), NbBruts);
+        e.LargeurTrace = std::clamp(e.LargeurClient.load(relache), 1, largeurMax);
+        e.PleineEchelleCopie = a.PleineEchelle.load(relache);
+        e.DeplaceXCopie = static_cast<float>(a.DeplaceX.load(relache));
+        e.NiveauDeclCopie = a.NiveauDecl.load(relache);
+        if (e.StereoActif == 1) {
+            e.MasqueCanaux = r.Canal.load(relache);
+            e.CanalSyncActif = r.CanalSync.load(relache);
+        } else {
+            e.MasqueCanaux = 1;
+            e.CanalSyncActif = 0;
+        }
+    }
+    if (r.UtiliseFichierTampon.load(relache)) {
+        r.FichierTampon.Actualise(fichierTampon_, versionFichierTampon_);
+        c_.Calculs.EnregistreSignal(fichierTampon_, r.NbEchFichierTampon.load(relache));
     }
 
     if (spectre)

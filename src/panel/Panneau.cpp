@@ -200,7 +200,9 @@ void Panneau::InitTFR(int32_t fenetre, int32_t exposant) {
 
 void Panneau::PlaceDebutSpectre() {
     const int32_t S = (TailleTFR() / 2) << std::clamp(a_.SurEchTFR.load(Relache), 0, 3);
-    const int32_t M = std::min(S, std::max(scope_->LargeurClient(), 1));
+    // The points shown: the client width, within the trace's capacity (a wider window
+    // shows no more of the spectrum).
+    const int32_t M = std::min({S, std::max(scope_->LargeurClient(), 1), engine::LargeurMax});
     const double position = a_.DecalageF.load(Relache);
     scope_->Etat().DebutSpectre.store(Arrondi(std::max(S - M, 0) * position / engine::MaxDepF),
                                       Relache);

@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <array>
 
@@ -118,14 +117,12 @@ TForm1::TForm1(engine::ReglagesAffichage& affichage, engine::ReglagesEntree& ent
         w->setCursor(Qt::PointingHandCursor);
     ConstruitMenu();
     Connecte();
-    connect(&enregistrement_, &QFutureWatcher<bool>::finished, this, [this] {
-        if (!enregistrement_.result())
-            MontreMessage(this, TitreSignal, MessageEnregistrementImpossible);
-    });
+    passerelle_ = std::make_unique<display::Passerelle>(*this);
 }
 
 TForm1::~TForm1() {
-    enregistrement_.waitForFinished();
+    // Before the hand-over goes: a failure it may still post is then simply dropped.
+    if (enregistrement_.joinable()) enregistrement_.join();
 }
 
 void TForm1::ConnecteScope(display::TAffichage* scope) {
@@ -596,7 +593,7 @@ void TForm1::MenuItemEnregistrerClick() {
     modele_.Reglages.InitialWavDir = QFileInfo(nom).absolutePath().toStdString();
     modele_.Reglages.InitialWavType =
         static_cast<int32_t>(filtres.indexOf(d.selectedNameFilter())) + 1;
-    EnregistreSignalVers(nom.toStdString());
+    EnregistreSignalEnFond(nom.toStdString());
 }
 
 void TForm1::MenuItemChargerClick() {
@@ -616,6 +613,20 @@ void TForm1::MenuItemChargerClick() {
     modele_.Reglages.InitialWavType =
         static_cast<int32_t>(filtres.indexOf(d.selectedNameFilter())) + 1;
     ChargeSignalDepuis(nom.toStdString());
+}
+
+void TForm1::EnregistreSignalEnFond(const std::string& nom) {
+    if (!affichage_) return;
+    if (enregistrement_.joinable()) enregistrement_.join();
+    // A copy of one frame's samples, taken under the engine lock.
+    auto copie = std::make_unique<TableauBruts>();
+    affichage_->CopieBruts(*copie);
+    const int32_t canaux = affichage_->NbCanaux(), fe = entree_.FeCourante.load(Relache);
+    enregistrement_ = std::thread([this, nom, copie = std::move(copie), canaux, fe] {
+        if (!EnregistreSignal(nom, NbEchSignal, *copie, canaux, fe))
+            passerelle_->Poste(
+                [this] { MontreMessage(this, TitreSignal, MessageEnregistrementImpossible); });
+    });
 }
 
 bool TForm1::EnregistreSignalVers(const std::string& nom) {

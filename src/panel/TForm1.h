@@ -12,7 +12,6 @@
 #include "panel/Panneau.h"
 #include "panel/Reglages.h"
 
-#include <QFutureWatcher>
 #include <QWidget>
 
 #include <functional>
@@ -20,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 class QAction;
 class QMenu;
@@ -84,6 +84,10 @@ public:
     // "&Enregistrer Signal", "&Charger Signal": the dialogs, then the file.
     void MenuItemEnregistrerClick();
     void MenuItemChargerClick();
+    // The menu's save once the file is chosen: a copy of the samples taken now, written
+    // beside the GUI thread (the write waits for the disk); a failure shows its message
+    // (title "Tamburella") once known. A save still running is waited for first.
+    void EnregistreSignalEnFond(const std::string& nom);
     // The same without the dialogs, the save waited for; a failure shows its message
     // (title "Tamburella").
     bool EnregistreSignalVers(const std::string& nom);
@@ -141,8 +145,10 @@ private:
     // While the widgets are being set from the model, their signals run no handler.
     bool synchro_ = false;
     bool surDessus_ = false;
-    // The menu's save runs beside the GUI thread (it waits for the disk).
-    QFutureWatcher<bool> enregistrement_;
+    // The menu's save, beside the GUI thread; its failure comes back through the
+    // hand-over.
+    std::thread enregistrement_;
+    std::unique_ptr<display::Passerelle> passerelle_;
 };
 
 } // namespace panel

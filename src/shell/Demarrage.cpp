@@ -145,24 +145,35 @@ void Application::BrancheMenu() {
     c.VisibleGene = [this]() -> std::optional<bool> { return geneForm_->isVisible(); };
 
     // The export repeats the readouts of the control window and takes the picture
-    // settings the options dialog edits.
-    auto options = [this] {
+    // settings the options dialog edits. The readouts are copied when the command starts:
+    // while its dialog is open, a frame or a resize of the scope window rewrites them.
+    struct Lectures {
+        std::string H, V;
+    };
+    auto lectures = [this] {
+        return Lectures{form1_->Modele().LabelH.Texte, form1_->Modele().LabelV.Texte};
+    };
+    auto options = [this](const Lectures& l) {
         const panel::ReglagesControle& r = form1_->Reglages();
-        return display::OptionsExport{r.Grille, r.Curseurs, form1_->Modele().LabelH.Texte,
-                                      form1_->Modele().LabelV.Texte};
+        return display::OptionsExport{r.Grille, r.Curseurs, l.H, l.V};
     };
     auto image = [this] {
         const panel::ReglagesControle& r = form1_->Reglages();
         return panel::ReglagesImage{r.Proportions, r.Position, r.LargGraph, r.HautGraph};
     };
-    c.Copier1 = [this, options] { panel::Copier1Click(affichage_->Vue(), options()); };
-    c.Mtafichier1 = [this, options, image] {
-        panel::Mtafichier1Click(affichage_->Vue(), options(), image(),
+    c.Copier1 = [this, lectures, options] {
+        const Lectures l = lectures();
+        panel::Copier1Click(affichage_->Vue(), options(l));
+    };
+    c.Mtafichier1 = [this, lectures, options, image] {
+        const Lectures l = lectures();
+        panel::Mtafichier1Click(affichage_->Vue(), options(l), image(),
                                 form1_->Reglages().InitialMetaDir, form1_.get());
     };
-    c.Imprimer1 = [this, options, image] {
+    c.Imprimer1 = [this, lectures, options, image] {
         if (!imprimante_) imprimante_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        panel::Imprimer1Click(affichage_->Vue(), options(), image(), form1_.get(),
+        const Lectures l = lectures();
+        panel::Imprimer1Click(affichage_->Vue(), options(l), image(), form1_.get(),
                               panel::DialoguesSysteme(), imprimante_.get());
     };
 }

@@ -10,11 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 // The leak suppressions of the test programs (tests/principal.cpp), given to the program
 // too when it is built with AddressSanitizer.
@@ -152,7 +156,7 @@ protected:
     }
     // The pause button, the pointer elsewhere (no hover look).
     Image BoutonPause() {
-        ecran_.Xdotool({"mousemove", "--sync", "1200", "900"});
+        ecran_.Pointe(1200, 780);
         return ecran_.Capture(Cx + 258, Cy + 51, 49, 25);
     }
     // A trace of `hz` on the scope (1 % on the period in pixels).
@@ -162,10 +166,24 @@ protected:
     }
     // The keyboard to the control window (no window manager gives it the focus).
     void PointeLeControle() {
-        ecran_.Xdotool({"mousemove", "--sync", std::to_string(Cx + 300), std::to_string(Cy + 112)});
-        EXPECT_EQ(ecran_.Xdotool({"search", "--sync", "--onlyvisible", "--name", "^Tamburella$",
-                                  "windowfocus", "--sync"}),
-                  0);
+        ecran_.Pointe(Cx + 300, Cy + 112);
+        EXPECT_EQ(FocaliseFenetre("^Tamburella$"), 0);
+    }
+
+    // The keyboard to the window called `titre` once it shows (a dialog, another window
+    // of the program): 0 when it showed, else xdotool's exit code. A window just mapped
+    // may refuse the focus for a moment: asked again until the deadline.
+    int FocaliseFenetre(const std::string& titre) {
+        int code = -1;
+        Attend([&] {
+            code = ecran_.Xdotool(
+                {"search", "--sync", "--onlyvisible", "--name", titre, "windowfocus", "--sync"});
+            return code == 0;
+        });
+        return code;
+    }
+    bool FenetreVisible(const std::string& titre) {
+        return ecran_.Xdotool({"search", "--onlyvisible", "--name", titre}) == 0;
     }
 
     essai::ServeurSon son_;
@@ -226,9 +244,7 @@ TEST_F(Instrument, UnePersonneSEnSert) {
     // "Charger Signal" (Ctrl+L): the file dialog, the file, then paused with its trace.
     PointeLeControle();
     ecran_.Touches("ctrl+l");
-    ASSERT_EQ(ecran_.Xdotool({"search", "--sync", "--name", "Charge 0.5 s de signal audio",
-                              "windowfocus", "--sync"}),
-              0);
+    ASSERT_EQ(FocaliseFenetre("Charge 0.5 s de signal audio"), 0);
     ecran_.Tape(wav);
     ecran_.Touches("Return");
     ASSERT_TRUE(AttendPeriode(250)) << "period " << Periode(Scope());
@@ -261,6 +277,82 @@ TEST_F(Instrument, UnePersonneSEnSert) {
     }));
     Quitte();
     EXPECT_EQ(Ini(), ini);
+}
+
+// The menu's commands that leave the program or open its other windows, used from the
+// keyboard as a person would: the picture on the clipboard for pasting programs, a
+// metafile that an outside reader converts, the print dialog, the signal saved, the
+// generator window; the next start opens the generator again.
+TEST_F(Instrument, LesCommandesDuMenu) {
+    EcritFichier(dossier_.Chemin("tamburella.ini"), Reglages);
+    ASSERT_TRUE(son_.Joue(1000, 1000, 300));
+    Demarre();
+    ASSERT_TRUE(AttendPeriode(1000)) << "period " << Periode(Scope()) << "\n" << Journal();
+
+    // "Copier" (Ctrl+C): the picture in the formats office, drawing and chat programs take.
+    PointeLeControle();
+    ecran_.Touches("ctrl+c");
+    std::vector<std::string> cibles;
+    ASSERT_TRUE(Attend([&] {
+        cibles = ecran_.CiblesPressePapiers();
+        return std::count(cibles.begin(), cibles.end(), "image/x-emf") > 0;
+    })) << testing::PrintToString(cibles);
+    for (const char* format : {"image/svg+xml", "image/png"})
+        EXPECT_EQ(std::count(cibles.begin(), cibles.end(), format), 1) << format;
+
+    // "Métafichier..." (Ctrl+M): the save dialog, then a file an outside reader converts.
+    PointeLeControle();
+    ecran_.Touches("ctrl+m");
+    ASSERT_EQ(FocaliseFenetre("Enregistre la courbe  du signal dans un m"), 0) << Journal();
+    const std::string emf = dossier_.Chemin("courbe.emf");
+    ecran_.Tape(emf);
+    ecran_.Touches("Return");
+    ASSERT_TRUE(Attend([&] { return std::filesystem::exists(emf); })) << Journal();
+    const std::string svg = dossier_.Chemin("courbe.svg");
+    EXPECT_EQ(
+        std::system(("emf2svg-conv -i '" + emf + "' -o '" + svg + "' >/dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(LitFichier(svg).find("Tamburella v0.88"), std::string::npos)
+        << "the export's title in the converted picture";
+
+    // "Imprimer..." (Ctrl+I): the print dialog; Escape cancels it and the trace runs on.
+    PointeLeControle();
+    ecran_.Touches("ctrl+i");
+    ASSERT_EQ(FocaliseFenetre("^Print$"), 0) << Journal();
+    ecran_.Touches("Escape");
+    ASSERT_TRUE(Attend([&] { return !FenetreVisible("^Print$"); }));
+    const Image avant = Scope();
+    EXPECT_TRUE(Attend([&] { return !(Scope() == avant); })) << "the capture still runs";
+
+    // "Enregistrer Signal" (Ctrl+S): the save dialog, then a file the program loads again.
+    PointeLeControle();
+    ecran_.Touches("ctrl+s");
+    ASSERT_EQ(FocaliseFenetre("Enregistre le signal actuel"), 0) << Journal();
+    const std::string wav = dossier_.Chemin("capture.wav");
+    ecran_.Tape(wav);
+    ecran_.Touches("Return");
+    ASSERT_TRUE(Attend([&] { return std::filesystem::exists(wav); })) << Journal();
+    panel::TableauBruts lus{};
+    EXPECT_EQ(panel::ChargeSignal(wav, lus, 1), panel::ErreurChargement::Aucune);
+
+    // "Générateur..." (Ctrl+G): the generator window.
+    PointeLeControle();
+    ecran_.Touches("ctrl+g");
+    EXPECT_EQ(FocaliseFenetre("rateur de son$"), 0);
+
+    // Closing keeps the generator open for the next start, and the folders chosen.
+    Quitte();
+    const std::string ini = Ini();
+    EXPECT_NE(ini.find("VisibleGene=1\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("InitialMetaDir=" + dossier_.Dossier().string() + "\r\n"), std::string::npos)
+        << ini;
+    Demarre();
+    EXPECT_EQ(FocaliseFenetre("rateur de son$"), 0) << Journal();
+    // It opens over the scope window: moved aside to see the trace.
+    EXPECT_EQ(ecran_.Xdotool({"search", "--onlyvisible", "--name", "rateur de son$", "windowmove",
+                              "--sync", "850", "450"}),
+              0);
+    ASSERT_TRUE(AttendPeriode(1000)) << "period " << Periode(Scope());
+    Quitte();
 }
 
 } // namespace

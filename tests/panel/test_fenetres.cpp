@@ -7,6 +7,7 @@
 #include "display/Rendu.h"
 #include "dsp/Fft.h"
 #include "engine/Extraction.h"
+#include "panel/ImageExport.h"
 #include "panel/Signal.h"
 #include "platform/Locale.h"
 
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QMenu>
 #include <QTest>
 
@@ -626,6 +628,18 @@ TEST_F(Fenetres, UnEcranDe2560PixelsMontreLaTraceSurToutSaLargeur) {
     i.scope->Etat().Xcurs2 = 2560;
     i.controle->AfficheMesures();
     EXPECT_EQ(i.Texte("LabelH"), "Dt=0,23002 s");
+    // The spectrum keeps one column per point, 2000 at most; the horizontal position
+    // reaches the end of the oversampled spectrum, and the readouts say where it starts.
+    i.controle->Action("ItemsSurEch3")->trigger(); // X 8: 8192 points of 2048
+    i.controle->Action("Spectre2")->trigger();
+    i.Barre("trackbarDepF")->setValue(500);
+    EXPECT_EQ(i.scope->Etat().NbPoints, 2000);
+    EXPECT_EQ(i.scope->Etat().DebutSpectre, 8192 - 2000);
+    const QString lecture = i.Texte("LabelH");
+    i.controle->AfficheMesures();
+    EXPECT_EQ(i.Texte("LabelH"), lecture);
+    i.scope->resize(2400, 1440);
+    EXPECT_EQ(i.scope->Etat().DebutSpectre, 8192 - 2000);
 }
 
 // A resize while paused extracts the held samples again at the new width: the period
@@ -671,10 +685,22 @@ TEST_F(Fenetres, UnSignalChargeSeMontreEnPause) {
     QCoreApplication::processEvents();
     EXPECT_EQ(i.scope->Etat().Bruts[0][100], std::nearbyint(bruts[0][100]));
     EXPECT_NEAR(PeriodeMoyenne(Montees(Pixels(i))), periode, 0.5);
-    // Saved again from the menu, it is the same file.
+    // Saved again, it is the same file: waited for, and as the menu does it, beside the
+    // GUI thread (a failure said once known).
     const std::string copie = dossier.Chemin("copie.wav");
     ASSERT_TRUE(i.controle->EnregistreSignalVers(copie));
     EXPECT_EQ(LitFichier(copie), LitFichier(wav));
+    const std::string enFond = dossier.Chemin("en fond.wav");
+    i.controle->EnregistreSignalEnFond(enFond);
+    ASSERT_TRUE(Attend([&] { return std::filesystem::exists(enFond); }));
+    EXPECT_EQ(LitFichier(enFond), LitFichier(wav));
+    {
+        MessageAttendu message;
+        i.controle->EnregistreSignalEnFond(dossier.Chemin("absent/x.wav"));
+        ASSERT_TRUE(Attend([&] { return !message.Texte.isEmpty(); }));
+        EXPECT_EQ(message.Titre, "Tamburella");
+        EXPECT_EQ(message.Texte, "Impossible d'enregistrer le signal");
+    }
     // And Go captures again.
     i.PresseLaPause();
     i.AttendTrames();
@@ -739,6 +765,50 @@ TEST_F(Fenetres, LaCaptureSeRouvreAvecLesNouveauxReglages) {
     EXPECT_EQ(i.Widget<QAbstractButton>("Pause")->text(), "Pause");
     i.AttendTrames();
     ASSERT_TRUE(Attend([&] { return i.Texte("FreqR").endsWith(" Hz"); }));
+}
+
+// The export reads the trace arrays while the capture runs: between the frames, and from
+// the event loop of a modal dialog (the print dialog's) while the frames keep coming
+// through it; in both modes, stereo. Nothing blocks and nothing races.
+TEST_F(Fenetres, LExportPendantLaCaptureNeBloqueRien) {
+    Instrument i("[Options]\r\nSt\xe9r\xe9o=1\r\nCanal=3\r\n");
+    i.controle->Action("Dclenchement1")->trigger();
+    const display::OptionsExport options{true, true, "Dt=1 ms", "Dx=1 %"};
+    auto exporte = [&] {
+        const display::ImageEnregistree image =
+            panel::ImageMetafichier(i.scope->Vue(), options, 2500, 2000);
+        return panel::ContenuMetafichier(image, panel::FormatMetafichier::Emf, 150, 120).size();
+    };
+    for (const char* mode : {"Signal2", "Spectre2"}) {
+        SCOPED_TRACE(mode);
+        i.controle->Action(mode)->trigger();
+        i.AttendTrames();
+        int exports = 0;
+        ASSERT_TRUE(Attend([&] {
+            EXPECT_GT(exporte(), 1000u);
+            return ++exports >= 30;
+        }));
+        // A modal dialog's loop: exports from a timer, frames served meanwhile.
+        QDialog dialogue(i.controle.get());
+        QTimer minuterie;
+        const int64_t avant = i.scope->Etat().CompteurAct.load();
+        int trames = 0, exportsModaux = 0;
+        int64_t derniere = avant;
+        QObject::connect(&minuterie, &QTimer::timeout, [&] {
+            EXPECT_GT(exporte(), 1000u);
+            ++exportsModaux;
+            const int64_t c = i.scope->Etat().CompteurAct.load();
+            if (c != derniere) {
+                derniere = c;
+                ++trames;
+            }
+            if (trames >= 5 && exportsModaux >= 30) dialogue.accept();
+        });
+        minuterie.start(5);
+        QTimer::singleShot(20000, &dialogue, &QDialog::reject);
+        EXPECT_EQ(dialogue.exec(), QDialog::Accepted)
+            << trames << " frames and " << exportsModaux << " exports within the dialog";
+    }
 }
 
 // Hints follow "Bulles".

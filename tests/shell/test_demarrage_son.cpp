@@ -3,13 +3,20 @@
 // to the other windows.
 #include "ApplicationQt.h"
 #include "BancDemarrage.h"
+#include "platform/Ini.h"
 #include "shell/Demarrage.h"
 #include "support/ServeurSon.h"
+#include "ui_UOptions.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -51,6 +58,73 @@ TEST(Demarrage, ModeNormalFenetresEtMenu) {
     QTimer::singleShot(200, [] { QCoreApplication::exit(7); });
     EXPECT_EQ(QApplication::exec(), 7);
     EXPECT_TRUE(a.Form1()->isVisible());
+    a.Form1()->close();
+}
+
+// The menu's other commands over the running capture, and what the next start keeps of
+// them: the picture on the clipboard in its three formats, the about window, hints
+// switched off in both windows from the options dialog, the generator left open.
+TEST(Demarrage, LeMenuEtCeQueLeProchainDemarrageGarde) {
+    BancSon s;
+    ASSERT_TRUE(s.serveur.Pret());
+    BancDemarrage& b = s.banc;
+    {
+        Application a(ModeDemarrage::Normal, b.ini, b.gene);
+        ASSERT_NE(a.Form1(), nullptr);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return a.Affichage()->Etat().CompteurAct.load() != 0; }, 20000))
+            << "frames presented";
+        // The shortcuts go to the control window once it is active.
+        auto touche = [&](Qt::Key k) {
+            a.Form1()->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(a.Form1()));
+            QTest::keyClick(a.Form1(), k, Qt::ControlModifier);
+        };
+
+        touche(Qt::Key_C);
+        const QMimeData* copie = QGuiApplication::clipboard()->mimeData();
+        ASSERT_NE(copie, nullptr);
+        for (const char* format : {"image/x-emf", "image/svg+xml", "image/png"})
+            EXPECT_TRUE(copie->hasFormat(format)) << format;
+        EXPECT_EQ(copie->data("image/x-emf").mid(40, 4), " EMF");
+
+        bool infoVue = false;
+        QTimer::singleShot(0, [&] {
+            infoVue = a.FormInfo()->isVisible() && a.FormInfo()->isModal();
+            a.FormInfo()->reject();
+        });
+        a.Form1()->Action("Aproposde2")->trigger();
+        EXPECT_TRUE(infoVue) << "the about window, modal";
+
+        touche(Qt::Key_G);
+        EXPECT_TRUE(a.GeneForm()->isVisible());
+        touche(Qt::Key_O);
+        ASSERT_TRUE(a.FormOption()->isVisible());
+        a.FormOption()->Controles().CheckBoxBulles->click();
+        a.FormOption()->Controles().ButtonOk->click();
+        EXPECT_FALSE(a.FormOption()->isVisible());
+        EXPECT_TRUE(a.Form1()->toolTip().isEmpty());
+        EXPECT_TRUE(a.Form1()->findChild<QAbstractButton*>("Pause")->toolTip().isEmpty());
+        EXPECT_FALSE(a.GeneForm()->Panneau().Bulles());
+        a.Form1()->close();
+    }
+    // Every window wrote its sections.
+    const platform::FichierIni ini(b.ini);
+    EXPECT_EQ(ini.LitEntier("Defaut", "VisibleGene", -1), 1);
+    EXPECT_EQ(ini.LitEntier("Options", "Bulles", -1), 0);
+    const std::pair<const char*, const char*> cles[] = {
+        {"FenetreControl", "Gauche"}, {"Ecran", "Largeur"},
+        {"Curseurs", "Xcurs1"},       {"FenetreOptions", "PageIndex"},
+        {"FenêtreGéné", "Gauche"},    {"Générateur", "Fréquence"},
+        {"OptionsGéné", "Fe"}};
+    for (const auto& [section, cle] : cles)
+        EXPECT_NE(ini.LitTexte(section, cle, "absent"), "absent") << section;
+
+    Application a(ModeDemarrage::Normal, b.ini, b.gene);
+    ASSERT_NE(a.Form1(), nullptr);
+    EXPECT_TRUE(a.GeneForm()->isVisible()) << "VisibleGene";
+    EXPECT_TRUE(a.Form1()->toolTip().isEmpty());
+    EXPECT_FALSE(a.GeneForm()->Panneau().Bulles());
     a.Form1()->close();
 }
 

@@ -1,5 +1,6 @@
 #include "support/EcranVirtuel.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -119,6 +120,52 @@ EcranVirtuel::Image EcranVirtuel::Capture(int x, int y, int largeur, int hauteur
     return image;
 }
 
+std::vector<std::string> EcranVirtuel::CiblesPressePapiers() {
+    std::vector<std::string> cibles;
+    // A connection of its own, so that no other event is taken from the grabs' one.
+    Display* d = nom_.empty() ? nullptr : XOpenDisplay(nom_.c_str());
+    if (!d) return cibles;
+    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+    const Atom targets = XInternAtom(d, "TARGETS", False);
+    const Atom propriete = XInternAtom(d, "TAMBURELLA_ESSAI_CIBLES", False);
+    XConvertSelection(d, clipboard, targets, propriete, w, CurrentTime);
+    XFlush(d);
+    const auto fin = std::chrono::steady_clock::now() + 10s;
+    bool repondu = false, vide = false;
+    while (!repondu && std::chrono::steady_clock::now() < fin) {
+        while (!repondu && XPending(d)) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (e.type == SelectionNotify) {
+                repondu = true;
+                vide = e.xselection.property == None;
+            }
+        }
+        if (!repondu) std::this_thread::sleep_for(10ms);
+    }
+    if (repondu && !vide) {
+        Atom type = None;
+        int format = 0;
+        unsigned long n = 0, reste = 0;
+        unsigned char* donnees = nullptr;
+        if (XGetWindowProperty(d, w, propriete, 0, 4096, True, XA_ATOM, &type, &format, &n, &reste,
+                               &donnees) == Success &&
+            donnees && format == 32) {
+            const auto* atomes = reinterpret_cast<const Atom*>(donnees);
+            for (unsigned long i = 0; i < n; ++i)
+                if (char* nom = XGetAtomName(d, atomes[i])) {
+                    cibles.emplace_back(nom);
+                    XFree(nom);
+                }
+        }
+        if (donnees) XFree(donnees);
+    }
+    XDestroyWindow(d, w);
+    XCloseDisplay(d);
+    return cibles;
+}
+
 int EcranVirtuel::Xdotool(const std::vector<std::string>& arguments) {
     std::vector<std::string> args{"xdotool"};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -126,9 +173,24 @@ int EcranVirtuel::Xdotool(const std::vector<std::string>& arguments) {
     return pid > 0 ? AttendFin(pid, 20) : -1;
 }
 
+void EcranVirtuel::Pointe(int x, int y) {
+    // xdotool's synchronous move waits for the pointer to move: to where it already is,
+    // it would wait for its own time limit.
+    if (x_) {
+        Window racine, enfant;
+        int rx = -1, ry = -1, wx, wy;
+        unsigned masque;
+        if (XQueryPointer(x_, DefaultRootWindow(x_), &racine, &enfant, &rx, &ry, &wx, &wy,
+                          &masque) &&
+            rx == x && ry == y)
+            return;
+    }
+    Xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y)});
+}
+
 void EcranVirtuel::Clic(int x, int y, int bouton) {
-    Xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click",
-             std::to_string(bouton)});
+    Pointe(x, y);
+    Xdotool({"click", std::to_string(bouton)});
 }
 
 void EcranVirtuel::Touches(const std::string& touches) {

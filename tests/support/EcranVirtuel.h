@@ -38,8 +38,14 @@ public:
     };
     Image Capture(int x, int y, int largeur, int hauteur);
 
+    // The formats the owner of the clipboard offers (its TARGETS), asked as a program
+    // that pastes asks them; none when nobody owns it or it does not answer in time.
+    std::vector<std::string> CiblesPressePapiers();
+
     // Runs xdotool with `arguments` and waits for it; its exit code.
     int Xdotool(const std::vector<std::string>& arguments);
+    // The pointer to (x, y) on the screen, back once it is there.
+    void Pointe(int x, int y);
     void Clic(int x, int y, int bouton = 1);
     void Touches(const std::string& touches); // e.g. "ctrl+l"
     void Tape(const std::string& texte);
