@@ -123,9 +123,11 @@ private:
     std::string Lance(const std::string& dossier) {
         int tube[2];
         if (pipe(tube) != 0) return {};
-        pid_ =
-            ::Lance({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp"},
-                    dossier, -1, tube[1]);
+        // -noreset: without it the server starts over when its last client leaves (the
+        // probe below), and a program connecting during the reset finds no socket.
+        pid_ = ::Lance({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten",
+                        "tcp", "-noreset"},
+                       dossier, -1, tube[1]);
         close(tube[1]);
         std::string numero;
         char c;
