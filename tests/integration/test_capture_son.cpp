@@ -9,6 +9,7 @@
 #include "platform/Pulse.h"
 #include "support/Attente.h"
 #include "support/GuiEssai.h"
+#include "support/MesuresSon.h"
 #include "support/ServeurSon.h"
 
 #include <gtest/gtest.h>
@@ -25,25 +26,10 @@ namespace {
 using namespace std::chrono_literals;
 using engine::NbBruts;
 using essai::AttendQue;
+using essai::FrequenceMesuree;
+using essai::Indice;
 using essai::ServeurSon;
 using essai::TypeServeur;
-
-// The frequency of a sine from its rising zero crossings (with some hysteresis), in Hz.
-double FrequenceMesuree(const float* x, int n, double fe) {
-    int premiere = -1, derniere = -1, passages = 0;
-    bool bas = x[0] < 0;
-    for (int i = 1; i < n; ++i) {
-        if (x[i] < -500) bas = true;
-        if (bas && x[i - 1] < 0 && x[i] >= 0) {
-            bas = false;
-            if (premiere < 0) premiere = i;
-            derniere = i;
-            ++passages;
-        }
-    }
-    if (passages < 3) return 0;
-    return (passages - 1) * fe / (derniere - premiere);
-}
 
 double Efficace(const float* x, int n) {
     double s = 0;
@@ -72,14 +58,6 @@ bool LeServeurAvance(int64_t trames) {
     const bool avance = AttendQue([&] { return anneau->Position() >= trames; });
     flux->Fermer();
     return avance;
-}
-
-// The index of the device whose identifier is `identifiant` in a driver's table, or -2.
-int32_t Indice(const std::array<std::string, engine::MaxEntrees + 1>& ids, int32_t nb,
-               const std::string& identifiant) {
-    for (int32_t d = -1; d < nb; ++d)
-        if (ids[engine::TablesEntrees::Indice(d)] == identifiant) return d;
-    return -2;
 }
 
 struct Capture {

@@ -10,6 +10,7 @@
 #include "platform/Alsa.h"
 #include "platform/Pulse.h"
 #include "support/GuiEssai.h"
+#include "support/MesuresSon.h"
 #include "support/ServeurSon.h"
 
 #include <gtest/gtest.h>
@@ -25,35 +26,13 @@ namespace {
 
 using namespace std::chrono_literals;
 using engine::NbBruts;
+using essai::FrequenceMesuree;
+using essai::Indice;
 using essai::ServeurSon;
 using Horloge = std::chrono::steady_clock;
 
 double Secondes(Horloge::duration d) {
     return std::chrono::duration<double>(d).count();
-}
-
-// The frequency of a sine from its rising zero crossings (with some hysteresis), in Hz.
-double FrequenceMesuree(const float* x, int n, double fe) {
-    int premiere = -1, derniere = -1, passages = 0;
-    bool bas = x[0] < 0;
-    for (int i = 1; i < n; ++i) {
-        if (x[i] < -500) bas = true;
-        if (bas && x[i - 1] < 0 && x[i] >= 0) {
-            bas = false;
-            if (premiere < 0) premiere = i;
-            derniere = i;
-            ++passages;
-        }
-    }
-    if (passages < 3) return 0;
-    return (passages - 1) * fe / (derniere - premiere);
-}
-
-int32_t Indice(const std::array<std::string, engine::MaxEntrees + 1>& ids, int32_t nb,
-               const std::string& identifiant) {
-    for (int32_t d = -1; d < nb; ++d)
-        if (ids[engine::TablesEntrees::Indice(d)] == identifiant) return d;
-    return -2;
 }
 
 // What a frame computes: nothing here, the tests look at the samples each picture drew.
