@@ -154,9 +154,12 @@ private:
         // Playback starts once the device buffer is full: started after its first period,
         // a stream through a sound server's plugin runs dry while the writer catches up,
         // and the start crackles. A sound shorter than the buffer is started when the
-        // queue runs out (Patiente).
+        // queue runs out (Patiente). The pulse plugin does not wait for the threshold (the
+        // server starts on what it was given), so the first write after an opening or a
+        // reset hands the device a whole buffer at once (Ecrit).
         snd_pcm_uframes_t tampon = 0, periode = 0;
         if (snd_pcm_get_params(pcm_, &tampon, &periode) < 0 || tampon < trames_) tampon = trames_;
+        tramesTampon_ = tampon;
         snd_pcm_sw_params_t* sw = nullptr;
         if (snd_pcm_sw_params_malloc(&sw) < 0) return ResultatOuverture::TamponImpossible;
         if (snd_pcm_sw_params_current(pcm_, sw) < 0 ||
@@ -167,7 +170,7 @@ private:
         snd_pcm_sw_params_free(sw);
         if (r != ResultatOuverture::Reussie) return r;
 
-        bloc_.assign(trames_ * static_cast<size_t>(canaux), 0);
+        bloc_.assign(tramesTampon_ * static_cast<size_t>(canaux), 0);
         return PrepareAttentes(pcm_, reveil_, attentes_) ? ResultatOuverture::Reussie
                                                          : ResultatOuverture::TamponImpossible;
     }
@@ -194,15 +197,19 @@ private:
         [[maybe_unused]] const ssize_t l = read(reveil_, &vide, sizeof vide);
     }
 
-    // Writer thread: one period at a time from the queue, notifications included.
+    // Writer thread: one period at a time from the queue, notifications included; a whole
+    // buffer before the start.
     void Ecrit() {
-        const size_t capacite = bloc_.size() * sizeof(int16_t);
+        const size_t periode = trames_ * tailleTrame_;
         size_t prets = 0, envoyes = 0; // bytes of bloc_ taken from the queue / written
         while (!fin_.load(std::memory_order_relaxed)) {
             if (envoyes == prets) {
+                const bool debut = ecrites_.load(std::memory_order_relaxed) == 0;
                 {
                     std::lock_guard verrou(file_mutex_);
-                    prets = file_.Remplit(bloc_.data(), capacite, tailleTrame_, notification_);
+                    prets = file_.Remplit(bloc_.data(),
+                                          debut ? bloc_.size() * sizeof(int16_t) : periode,
+                                          tailleTrame_, notification_);
                 }
                 envoyes = 0;
                 if (prets == 0) {
@@ -235,7 +242,7 @@ private:
     // reaches the data's end once the silence too has played, 20 ms after the data.
     void Patiente() {
         if (silence_ > 0) {
-            std::fill(bloc_.begin(), bloc_.end(), int16_t{0});
+            std::fill_n(bloc_.begin(), trames_ * tailleTrame_ / 2, int16_t{0});
             const snd_pcm_sframes_t r =
                 snd_pcm_writei(pcm_, bloc_.data(), std::min(silence_, trames_));
             if (r > 0) silence_ -= static_cast<snd_pcm_uframes_t>(r);
@@ -263,7 +270,8 @@ private:
     snd_pcm_t* pcm_ = nullptr;
     NotificationLecture* notification_ = nullptr;
     size_t tailleTrame_ = 2;
-    snd_pcm_uframes_t trames_ = 0; // frames per period
+    snd_pcm_uframes_t trames_ = 0;       // frames per period
+    snd_pcm_uframes_t tramesTampon_ = 0; // frames in the device buffer
     std::vector<int16_t> bloc_;
     std::vector<pollfd> attentes_; // the device's descriptors, then the wake-up
     int reveil_ = -1;

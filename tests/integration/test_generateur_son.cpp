@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -588,6 +589,65 @@ TEST_P(SortiesSon, LesSortiesListentLePuitsEtSesFrequences) {
     EXPECT_TRUE(std::any_of(alsa.begin(), alsa.end(),
                             [](const auto& s) { return s.Identifiant == "pulse"; }));
     EXPECT_TRUE(platform::AccepteFeAlsa("", 48000));
+}
+
+// A feeder that hands its next buffer over late, as a busy machine makes it: on the
+// first buffer's end it waits, then queues a looping one.
+class FeederEnRetard final : public platform::NotificationLecture {
+public:
+    platform::FluxLecture* flux = nullptr;
+    platform::TamponLecture* suivant = nullptr;
+    void TamponTermine(platform::TamponLecture&) override {
+        if (!suivant) return;
+        std::this_thread::sleep_for(40ms); // the lateness this fixture stands for
+        flux->Ecrire(*std::exchange(suivant, nullptr));
+    }
+};
+
+// ALSA playback through the server's plugin starts once its buffer is full: a feeder 40 ms
+// late after its first 20 ms leaves no gap at the start, 20 starts in a row. (Started
+// after its first period, the stream ran dry while the feeder caught up: a crackle.)
+TEST_P(SortiesSon, LaLectureAlsaDemarreSansTrou) {
+    ServeurSon& serveur = essai::ServeurPartage(GetParam());
+    ASSERT_TRUE(serveur.Pret());
+    constexpr int32_t Fe = 48000;
+    constexpr float Amplitude = 0.5f * 32767;
+    // 1 kHz: 20 ms in the first buffer, then a loop of 10 periods, in phase.
+    auto sinus = [](size_t n) {
+        std::vector<int16_t> x(n);
+        for (size_t k = 0; k < n; ++k)
+            x[k] = static_cast<int16_t>(
+                std::lround(Amplitude * std::sin(2 * M_PI * 1000.0 * static_cast<double>(k) / Fe)));
+        return x;
+    };
+    std::vector<int16_t> debutTon = sinus(960), boucleTon = sinus(480);
+    Enregistreur e(Fe, 1);
+    auto silence = [&] {
+        const int64_t n = e.Trames();
+        if (n < 2400) return false;
+        const std::vector<float> x = e.Voie(n - 2400, 2400, 0);
+        return std::all_of(x.begin(), x.end(), [](float v) { return std::fabs(v) < 100; });
+    };
+    auto flux = platform::CreeFluxLectureAlsa();
+    for (int demarrage = 0; demarrage < 20; ++demarrage) {
+        SCOPED_TRACE("start " + std::to_string(demarrage));
+        ASSERT_TRUE(AttendQue(silence)) << "the monitor is quiet before the start";
+        const int64_t depuis = e.Trames();
+        FeederEnRetard feeder;
+        platform::TamponLecture premier{debutTon.data(), 1920, 1920, false};
+        platform::TamponLecture boucle{boucleTon.data(), 960, 960, true};
+        feeder.flux = flux.get();
+        feeder.suivant = &boucle;
+        ASSERT_EQ(flux->Ouvrir("pulse", Fe, 1, &feeder), platform::ResultatOuverture::Reussie);
+        ASSERT_EQ(flux->Preparer(premier), platform::LectureReussie);
+        ASSERT_EQ(flux->Preparer(boucle), platform::LectureReussie);
+        ASSERT_EQ(flux->Ecrire(premier), platform::LectureReussie);
+        const int64_t debut = AttendSignal(e, depuis, 0.05f * 32767, 9600);
+        flux->Fermer();
+        ASSERT_GE(debut, 0) << "the tone is heard";
+        const std::vector<float> x = e.Voie(debut, 9600, 0);
+        EXPECT_EQ(Trou(x, 0, x.size(), 96), -1) << "a gap in the first 200 ms";
+    }
 }
 
 // A frozen server (SIGSTOP) does not hold the generator window's Go: it says the output
