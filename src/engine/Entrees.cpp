@@ -77,14 +77,20 @@ void RemplitTables(TablesEntrees& t, std::span<const platform::DescriptionEntree
             Remplit(ds, t.NomsEntreesDS, t.IdentifiantsDS, t.FeSupportesDS, t.MeilleurFe);
 }
 
+EnumerationEntrees::EnumerationEntrees(std::chrono::milliseconds delai)
+    : wave_([] { return platform::EnumereAlsa(TableFe, MaxEntrees); }),
+      ds_([] { return platform::EnumereSourcesSon(TableFe, MaxEntrees); }),
+      debut_(std::chrono::steady_clock::now()), delai_(delai) {}
+
 std::vector<std::string> EnumereEntrees(TablesEntrees& tables, std::chrono::milliseconds delai) {
-    ListeEnFond wave([] { return platform::EnumereAlsa(TableFe, MaxEntrees); });
-    ListeEnFond ds([] { return platform::EnumereSourcesSon(TableFe, MaxEntrees); });
-    const auto debut = std::chrono::steady_clock::now();
+    return EnumerationEntrees(delai).Termine(tables);
+}
+
+std::vector<std::string> EnumerationEntrees::Termine(TablesEntrees& tables) {
     std::vector<std::string> nonListees;
     // A server that accepts the connection but does not answer is there, frozen: its
     // default source may serve once it thaws.
-    std::optional<ListeEnFond::Liste> d = ds.Attend(debut + delai);
+    std::optional<ListeEnFond::Liste> d = ds_.Attend(debut_ + delai_);
     if (!d) {
         nonListees.emplace_back("PulseAudio");
         d = DefautSeul("Entrée par défaut");
@@ -94,7 +100,7 @@ std::vector<std::string> EnumereEntrees(TablesEntrees& tables, std::chrono::mill
     // busy machine), and is waited for.
     const bool serveurMuet = !nonListees.empty();
     std::optional<ListeEnFond::Liste> w =
-        wave.Attend(debut + (serveurMuet ? delai : DelaiEnumerationLent));
+        wave_.Attend(debut_ + (serveurMuet ? delai_ : DelaiEnumerationLent));
     if (!w) {
         nonListees.emplace_back("ALSA");
         w = DefautSeul("Entrée par défaut");

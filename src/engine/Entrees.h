@@ -66,11 +66,25 @@ int32_t ListesEnCours();
 // rate allowed (the opening will tell).
 std::vector<platform::DescriptionEntree> DefautSeul(const char* nom);
 
-// GUI thread, once at start-up: asks ALSA and the sound server, both at once, waiting for
-// the server `delai` at most, and for ALSA as long when the server did not answer (a
-// frozen sound server holds both for 30 s per call). A backend that does not answer in
-// time gets its default device alone, with every rate, and its name ("ALSA",
-// "PulseAudio") is returned among the inputs not listed.
+// The start-up's input enumeration: asks ALSA and the sound server, both at once, from
+// its construction, waiting for the server `delai` at most, and for ALSA as long when the
+// server did not answer (a frozen sound server holds both for 30 s per call). Begun early,
+// it waits for a frozen server while the rest of the start-up does (the outputs' list).
+class EnumerationEntrees {
+public:
+    explicit EnumerationEntrees(std::chrono::milliseconds delai = DelaiEnumeration);
+    // GUI thread, once. Fills the tables. A backend that has not answered in time gets its
+    // default device alone, with every rate, and its name ("ALSA", "PulseAudio") is
+    // returned among the inputs not listed.
+    std::vector<std::string> Termine(TablesEntrees& tables);
+
+private:
+    ListeEnFond wave_, ds_;
+    std::chrono::steady_clock::time_point debut_;
+    std::chrono::milliseconds delai_;
+};
+
+// GUI thread, once at start-up: the enumeration above, begun now.
 std::vector<std::string> EnumereEntrees(TablesEntrees& tables,
                                         std::chrono::milliseconds delai = DelaiEnumeration);
 

@@ -56,8 +56,8 @@ void InitialisationsProcessus(generator::ContexteGene& gene) {
 }
 
 Application::Application(ModeDemarrage mode, std::string cheminReglages,
-                         generator::ContexteGene& gene)
-    : mode_(mode), chemin_(std::move(cheminReglages)), gene_(gene) {
+                         generator::ContexteGene& gene, engine::EnumerationEntrees* entrees)
+    : mode_(mode), chemin_(std::move(cheminReglages)), gene_(gene), entrees_(entrees) {
     // Closing the main window ends the program, whatever other window is still open.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QString::fromUtf8(TitreOscilloscope));
@@ -92,7 +92,8 @@ Application::~Application() {
 
 bool Application::CreeFenetresOscilloscope() {
     // The control window first: it enumerates the inputs and loads its settings.
-    const std::vector<std::string> nonListees = engine::EnumereEntrees(tables_);
+    const std::vector<std::string> nonListees =
+        entrees_ ? entrees_->Termine(tables_) : engine::EnumereEntrees(tables_);
     if (nonListees.empty() && engine::AucuneEntree(tables_)) {
         QMessageBox::critical(nullptr, QString::fromUtf8(engine::TitreProbleme),
                               QString::fromUtf8(engine::MessageAucuneEntree)

@@ -2,16 +2,18 @@
 // splash window. Every window lives until the program ends; they are destroyed last-created
 // first, each writing its settings sections.
 //
+//     engine::EnumerationEntrees entrees;          // the inputs, listed meanwhile
 //     generator::ContexteGene gene;
-//     InitialisationsProcessus(gene);            // before the application object
+//     InitialisationsProcessus(gene);              // before the application object
 //     QApplication app(argc, argv);
-//     Application fenetres(mode, chemin, gene);  // title, splash, windows
+//     Application fenetres(mode, chemin, gene, &entrees); // title, splash, windows
 //     return app.exec();                         // until the main window closes
 //
 // Thread contract: the GUI thread.
 #pragma once
 
 #include "display/TAffichage.h"
+#include "engine/Entrees.h"
 #include "engine/Parametres.h"
 #include "generator/PanneauGene.h"
 #include "generator/UGene.h"
@@ -43,8 +45,11 @@ class CibleControle;
 class Application : public QObject {
     Q_OBJECT
 public:
-    // Steps 2 to 6: the title, the splash, the windows; the main window is shown.
-    Application(ModeDemarrage mode, std::string cheminReglages, generator::ContexteGene& gene);
+    // Steps 2 to 6: the title, the splash, the windows; the main window is shown. The
+    // control window takes the inputs from `entrees` when the caller began their
+    // enumeration (see engine::EnumerationEntrees), else enumerates them itself.
+    Application(ModeDemarrage mode, std::string cheminReglages, generator::ContexteGene& gene,
+                engine::EnumerationEntrees* entrees = nullptr);
     ~Application() override;
 
     // The window whose closing ends the program; null when the program ended during
@@ -87,6 +92,7 @@ private:
     engine::ReglagesAffichage reglagesAffichage_;
     engine::ReglagesEntree entree_;
     engine::TablesEntrees tables_;
+    engine::EnumerationEntrees* entrees_; // null: enumerated by the control window
     // The options dialog's view of the control window.
     std::unique_ptr<CibleControle> cible_;
     // The printer and its options, kept from one print to the next.

@@ -1,6 +1,7 @@
 // Entry point of the instrument: the command line, the process-wide start-up steps, then
 // the windows behind the splash, and the event loop until the main window closes.
 
+#include "engine/Entrees.h"
 #include "platform/Ini.h"
 #include "shell/Demarrage.h"
 #include "shell/LigneCommande.h"
@@ -9,6 +10,7 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <optional>
 
 extern "C" {
 // Read by LeakSanitizer when the program is built with it: leaks of the font and D-Bus
@@ -31,6 +33,11 @@ int main(int argc, char* argv[]) {
     }
     const shell::ModeDemarrage mode = shell::LitLigneCommande(argc, argv);
 
+    // The inputs are listed while the process-wide steps list the outputs: a frozen sound
+    // server holds the start-up once, not once for each list.
+    std::optional<engine::EnumerationEntrees> entrees;
+    if (mode == shell::ModeDemarrage::Normal) entrees.emplace();
+
     generator::ContexteGene gene;
     shell::InitialisationsProcessus(gene);
 
@@ -38,7 +45,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tamburella.svg")));
     QApplication::setDesktopFileName(QStringLiteral("tamburella"));
     const std::string chemin = platform::CheminFichierReglages(platform::CheminProgramme());
-    shell::Application fenetres(mode, chemin, gene);
+    shell::Application fenetres(mode, chemin, gene, entrees ? &*entrees : nullptr);
     if (!fenetres.FenetrePrincipale()) return 0; // the start-up said why
     return application.exec();
 }

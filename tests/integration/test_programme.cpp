@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -425,6 +426,32 @@ TEST_F(Programme, ModeNormalLeGenerateurParCtrlG) {
     ASSERT_FALSE(principale.empty()) << "the main window";
     Touches(principale, "ctrl+g");
     EXPECT_FALSE(Fenetre("Générateur de son").empty());
+}
+
+// The sound server frozen (SIGSTOP) as the program starts: within 5 s it says that some
+// inputs did not answer, and once that is read its windows are there.
+TEST_F(Programme, ModeNormalUnServeurGeleNeRetientPasLeDemarrage) {
+    struct Degel {
+        ~Degel() { serveurSon_->Degele(); }
+    } degel;
+    serveurSon_->Gele();
+    const auto debut = std::chrono::steady_clock::now();
+    Demarre({});
+    const std::string message = Fenetre("Problème Tamburella");
+    const double avantMessage =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
+    ASSERT_FALSE(message.empty()) << "the message on the inputs not listed";
+    EXPECT_LT(avantMessage, 5.0) << "start-up held by the frozen server";
+    Touches(message, "Return");
+    const auto lu = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Fenetre("Tamburella").empty()) << "the main window";
+    EXPECT_FALSE(Fenetre("Scope").empty()) << "the scope window";
+    const double apresMessage =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - lu).count();
+    EXPECT_LT(avantMessage + apresMessage, 5.0);
+    std::printf("[ mesure ] start-up with a frozen server: message after %.2f s, windows %.2f s "
+                "after it was read\n",
+                avantMessage, apresMessage);
 }
 
 } // namespace
