@@ -220,6 +220,9 @@ private:
         if (position != dernierePosition_) {
             dernierePosition_ = position;
             derniereDonnee_ = maintenant;
+            // The device delivers: the wait for its first data is over, and a failure
+            // from now on is met at once (yet no more often than Reprise).
+            prochaineReprise_ = derniereTentative_ + d_.Reprise;
             sansDonnees_.store(false, std::memory_order_relaxed);
             return;
         }
