@@ -121,13 +121,16 @@ public:
         voulu_.Canaux = canaux;
         const uint64_t ouverture = ++voulu_.Ouverture;
         echec_.store(false, std::memory_order_relaxed);
-        const bool faite = Demande(v) && ouvertureFaite_ == ouverture;
-        if (!faite || resultat_ != ResultatOuverture::Reussie) {
+        if (!Demande(v) || ouvertureFaite_ != ouverture) {
             // Not in time: the device is taken as not available, and the late opening is
             // closed once it completes.
             voulu_.Ouvert = false;
             Poste();
-            return faite ? resultat_ : ResultatOuverture::Indisponible;
+            return ResultatOuverture::Indisponible;
+        }
+        if (resultat_ != ResultatOuverture::Reussie) {
+            voulu_.Ouvert = false; // nothing is open
+            return resultat_;
         }
         ouvert_ = true;
         notification_ = notification;
