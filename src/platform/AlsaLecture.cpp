@@ -434,10 +434,12 @@ private:
         } else if (r == -EAGAIN || r == 0) {
             Guette(200);
         } else if (Appel([&] { return snd_pcm_recover(pcm_, static_cast<int>(r), 1); }) < 0) {
-            // The device is gone: the queue stays as it is, Ecrire reports it.
+            // The device is gone: the queue stays as it is, Ecrire reports it until the
+            // next opening (a drop asked for meanwhile does not make it go).
             echoue_ = true;
             Verrou v(m_);
-            if (Courant()) echec_.store(true, std::memory_order_relaxed);
+            if (voulu_.Ouvert && voulu_.Ouverture == ouverture_)
+                echec_.store(true, std::memory_order_relaxed);
         }
     }
 
