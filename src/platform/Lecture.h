@@ -103,6 +103,10 @@ std::unique_ptr<FluxLecture> CreeFluxLectureSon();
 // ALSA: "default" first (identifier ""), then the playback devices a user would pick,
 // each probed at the rates `fes` for 16-bit mono playback.
 std::vector<DescriptionSortie> EnumereSortiesAlsa(std::span<const int32_t> fes, int maximum);
+// Through a sound server's plugin a frozen server holds every call on the device for long:
+// these wait for the device 1.5 s at most. A rate the device does not answer for in time
+// is accepted (the opening will tell); an opening not done in time is Indisponible, and
+// the stream's other operations complete on the device in the background.
 bool AccepteFeAlsa(const std::string& identifiant, int32_t fe);
 std::unique_ptr<FluxLecture> CreeFluxLectureAlsa();
 

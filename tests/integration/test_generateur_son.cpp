@@ -707,4 +707,86 @@ TEST_P(SortiesSon, LesEchecsSontDesCodes) {
     EXPECT_FALSE(g->Sortie.SortieOuverte);
 }
 
+// ---- ALSA playback through a frozen sound server
+//
+// Through ALSA's pulse plugin a frozen server (SIGSTOP) holds each call on the device up to
+// 30 s. None of the stream's operations may hold the generator window that long, and once
+// the server is thawed the same stream plays again.
+class AlsaGele : public ::testing::TestWithParam<TypeServeur> {
+protected:
+    void SetUp() override {
+        if (!essai::ServeurChoisi(GetParam()))
+            GTEST_SKIP() << "not the server TAMBURELLA_SERVEUR_SON names";
+    }
+
+    // Runs `appel` and checks that it returned within 2 s.
+    template <class Appel>
+    static void Borne(const char* quoi, Appel appel) {
+        const auto debut = std::chrono::steady_clock::now();
+        appel();
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
+        std::cout << quoi << ": " << s << " s\n";
+        EXPECT_LT(s, 2.0) << quoi;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Serveurs, AlsaGele, Serveurs,
+                         [](const auto& info) { return essai::NomServeur(info.param); });
+
+TEST_P(AlsaGele, AucunAppelNeRetientLaFenetre) {
+    // A server of its own: this one is frozen.
+    auto serveur = std::make_unique<ServeurSon>(GetParam());
+    ASSERT_TRUE(serveur->Pret());
+    // Two outputs playing: one goes through every operation, the other is destroyed.
+    struct Sortie {
+        std::unique_ptr<platform::FluxLecture> flux = platform::CreeFluxLectureAlsa();
+        std::unique_ptr<Generateur> g = std::make_unique<Generateur>(*flux);
+        // The stream first: it still holds the generator's buffers.
+        ~Sortie() { flux.reset(); }
+    };
+    std::vector<Sortie> sorties(2);
+    generator::ChampsSignal champs;
+    champs.Niveau = "0.5";
+    champs.Frequence = "1000";
+    for (Sortie& s : sorties) {
+        s.g->Synth.FeGene = 48000;
+        s.g->Sortie.Format.FixeFe(48000);
+        s.g->Sortie.Identifiant = "pulse";
+        const generator::ResultatGene r = s.g->Boucle.JoueSignal(champs);
+        ASSERT_FALSE(r.Message) << r.Message->Texte;
+        ASSERT_TRUE(AttendQue([&] { return s.flux->Position() > 0; })) << "playing";
+    }
+    Sortie& a = sorties[0];
+
+    serveur->Gele();
+    Borne("Go again", [&] { a.g->Boucle.JoueSignal(champs); });
+    Borne("Pause", [&] { a.flux->Pause(); });
+    Borne("Reprendre", [&] { a.flux->Reprendre(); });
+    Borne("Reinitialiser", [&] { a.flux->Reinitialiser(); });
+    Borne("Stop and close", [&] { a.g->ArreteEtFerme(false); });
+    Borne("Fermer again", [&] { a.flux->Fermer(); });
+    Borne("Go on a closed output", [&] {
+        const generator::ResultatGene r = a.g->Boucle.JoueSignal(champs);
+        ASSERT_TRUE(r.Message) << "a frozen output does not open";
+        EXPECT_EQ(r.Message->Texte, generator::MessageSortieIndisponible);
+    });
+    Borne("AccepteFeAlsa",
+          [] { EXPECT_TRUE(platform::AccepteFeAlsa("pulse", 44100)) << "the opening will tell"; });
+    Borne("Destroying a playing output", [&] {
+        sorties[1].flux.reset();
+        sorties[1].g.reset();
+    });
+    serveur->Degele();
+
+    // The late operations end once the server answers; the same output opens and plays.
+    generator::ResultatGene r;
+    ASSERT_TRUE(AttendQue([&] {
+        r = a.g->Boucle.JoueSignal(champs);
+        return !r.Message;
+    })) << r.Message->Texte;
+    const int64_t depuis = a.flux->Position();
+    EXPECT_TRUE(AttendQue([&] { return a.flux->Position() > depuis + 4800; })) << "playing again";
+    a.g->ArreteEtFerme(true);
+}
+
 } // namespace
