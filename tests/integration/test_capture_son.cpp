@@ -10,6 +10,7 @@
 #include "support/Attente.h"
 #include "support/GuiEssai.h"
 #include "support/MesuresSon.h"
+#include "support/PilotesReels.h"
 #include "support/ServeurSon.h"
 
 #include <gtest/gtest.h>
@@ -60,15 +61,7 @@ bool LeServeurAvance(int64_t trames) {
     return avance;
 }
 
-struct Capture {
-    std::unique_ptr<engine::EtatScope> etat = std::make_unique<engine::EtatScope>();
-    engine::ReglagesEntree entree;
-    engine::TablesEntrees tables;
-    engine::ReglagesAffichage affichage;
-    std::unique_ptr<platform::FluxCapture> fluxAlsa = platform::CreeFluxAlsa();
-    std::unique_ptr<platform::FluxCapture> fluxSon = platform::CreeFluxSon();
-    engine::PiloteWave wave{{*etat, entree, tables, affichage}, *fluxAlsa};
-    engine::PiloteDS ds{{*etat, entree, tables, affichage}, *fluxSon};
+struct Capture : essai::PilotesReels {
     std::vector<float> bruts = std::vector<float>(2 * NbBruts);
 
     // Opens the sink's monitor (DirectSound) or ALSA's "pulse" device (wave-in) at `fe`.

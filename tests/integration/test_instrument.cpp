@@ -300,14 +300,19 @@ TEST_F(Instrument, LesCommandesDuMenu) {
     for (const char* format : {"image/svg+xml", "image/png"})
         EXPECT_EQ(std::count(cibles.begin(), cibles.end(), format), 1) << format;
 
+    // A menu command's save dialog, answered with `chemin`, until that file is there.
+    auto enregistre = [&](const char* touches, const char* titre, const std::string& chemin) {
+        PointeLeControle();
+        ecran_.Touches(touches);
+        ASSERT_EQ(FocaliseFenetre(titre), 0) << Journal();
+        ecran_.Tape(chemin);
+        ecran_.Touches("Return");
+        ASSERT_TRUE(Attend([&] { return std::filesystem::exists(chemin); })) << Journal();
+    };
+
     // "Métafichier..." (Ctrl+M): the save dialog, then a file an outside reader converts.
-    PointeLeControle();
-    ecran_.Touches("ctrl+m");
-    ASSERT_EQ(FocaliseFenetre("Enregistre la courbe  du signal dans un m"), 0) << Journal();
     const std::string emf = dossier_.Chemin("courbe.emf");
-    ecran_.Tape(emf);
-    ecran_.Touches("Return");
-    ASSERT_TRUE(Attend([&] { return std::filesystem::exists(emf); })) << Journal();
+    ASSERT_NO_FATAL_FAILURE(enregistre("ctrl+m", "Enregistre la courbe  du signal dans un m", emf));
     const std::string svg = dossier_.Chemin("courbe.svg");
     EXPECT_EQ(
         std::system(("emf2svg-conv -i '" + emf + "' -o '" + svg + "' >/dev/null 2>&1").c_str()), 0);
@@ -324,13 +329,8 @@ TEST_F(Instrument, LesCommandesDuMenu) {
     EXPECT_TRUE(Attend([&] { return !(Scope() == avant); })) << "the capture still runs";
 
     // "Enregistrer Signal" (Ctrl+S): the save dialog, then a file the program loads again.
-    PointeLeControle();
-    ecran_.Touches("ctrl+s");
-    ASSERT_EQ(FocaliseFenetre("Enregistre le signal actuel"), 0) << Journal();
     const std::string wav = dossier_.Chemin("capture.wav");
-    ecran_.Tape(wav);
-    ecran_.Touches("Return");
-    ASSERT_TRUE(Attend([&] { return std::filesystem::exists(wav); })) << Journal();
+    ASSERT_NO_FATAL_FAILURE(enregistre("ctrl+s", "Enregistre le signal actuel", wav));
     panel::TableauBruts lus{};
     EXPECT_EQ(panel::ChargeSignal(wav, lus, 1), panel::ErreurChargement::Aucune);
 

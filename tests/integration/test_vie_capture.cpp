@@ -11,6 +11,7 @@
 #include "platform/Pulse.h"
 #include "support/GuiEssai.h"
 #include "support/MesuresSon.h"
+#include "support/PilotesReels.h"
 #include "support/ServeurSon.h"
 
 #include <gtest/gtest.h>
@@ -49,15 +50,7 @@ constexpr int Recents = Fe / 10;
 // The scope window's part: the two drivers over the real backends, the acquisition thread,
 // and the GUI thread played by the test (GuiEssai), which keeps the samples each picture
 // drew and FreqR's caption as the window's Afficher sets it.
-struct Scope {
-    std::unique_ptr<engine::EtatScope> etat = std::make_unique<engine::EtatScope>();
-    engine::ReglagesEntree entree;
-    engine::TablesEntrees tables;
-    engine::ReglagesAffichage affichage;
-    std::unique_ptr<platform::FluxCapture> fluxAlsa = platform::CreeFluxAlsa();
-    std::unique_ptr<platform::FluxCapture> fluxSon = platform::CreeFluxSon();
-    engine::PiloteWave wave{{*etat, entree, tables, affichage}, *fluxAlsa};
-    engine::PiloteDS ds{{*etat, entree, tables, affichage}, *fluxSon};
+struct Scope : essai::PilotesReels {
     engine::PiloteCapture* pilote = nullptr;
     essai::GuiEssai gui;
     SansCalcul calculs;
