@@ -186,6 +186,7 @@ private:
 
         bloc_.assign(trames_ * static_cast<size_t>(canauxLus_), 0);
         mono_.assign(canauxLus_ != canaux ? trames_ : 0, 0);
+        reveil_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         return PrepareAttentes(pcm_, reveil_, attentes_) ? ResultatOuverture::Reussie
                                                          : ResultatOuverture::TamponImpossible;
     }
@@ -303,9 +304,8 @@ ResultatOuverture RegleMateriel(snd_pcm_t* pcm, int32_t fe, int32_t canaux, unsi
     return r;
 }
 
-bool PrepareAttentes(snd_pcm_t* pcm, int& reveil, std::vector<pollfd>& attentes) {
+bool PrepareAttentes(snd_pcm_t* pcm, int reveil, std::vector<pollfd>& attentes) {
     const int n = snd_pcm_poll_descriptors_count(pcm);
-    reveil = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (n <= 0 || reveil < 0) return false;
     attentes.assign(static_cast<size_t>(n) + 1, pollfd{});
     if (snd_pcm_poll_descriptors(pcm, attentes.data(), static_cast<unsigned>(n)) != n) return false;

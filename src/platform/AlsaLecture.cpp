@@ -392,14 +392,8 @@ private:
         if (r != ResultatOuverture::Reussie) return r;
 
         bloc_.assign(tramesTampon_ * static_cast<size_t>(canaux), 0);
-        // The device's descriptors, then the wake-up.
-        const int n = snd_pcm_poll_descriptors_count(pcm_);
-        if (n <= 0) return ResultatOuverture::TamponImpossible;
-        attentes_.assign(static_cast<size_t>(n) + 1, pollfd{});
-        if (snd_pcm_poll_descriptors(pcm_, attentes_.data(), static_cast<unsigned>(n)) != n)
-            return ResultatOuverture::TamponImpossible;
-        attentes_.back() = {reveil_, POLLIN, 0};
-        return ResultatOuverture::Reussie;
+        return PrepareAttentes(pcm_, reveil_, attentes_) ? ResultatOuverture::Reussie
+                                                         : ResultatOuverture::TamponImpossible;
     }
 
     void Reveille() {

@@ -18,8 +18,8 @@ namespace platform {
 ResultatOuverture RegleMateriel(snd_pcm_t* pcm, int32_t fe, int32_t canaux, unsigned tampon,
                                 unsigned periode, snd_pcm_uframes_t& trames);
 
-// The device's poll descriptors followed by a new eventfd (`reveil`) that wakes the
-// stream's thread to stop. False when either cannot be had.
-bool PrepareAttentes(snd_pcm_t* pcm, int& reveil, std::vector<pollfd>& attentes);
+// The device's poll descriptors followed by the eventfd `reveil` that wakes the stream's
+// thread. False when the descriptors cannot be had or `reveil` is not valid.
+bool PrepareAttentes(snd_pcm_t* pcm, int reveil, std::vector<pollfd>& attentes);
 
 } // namespace platform
