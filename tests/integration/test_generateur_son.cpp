@@ -629,6 +629,7 @@ TEST_P(SortiesSon, LaLectureAlsaDemarreSansTrou) {
         return std::all_of(x.begin(), x.end(), [](float v) { return std::fabs(v) < 100; });
     };
     auto flux = platform::CreeFluxLectureAlsa();
+    const auto limiteReprises = std::chrono::steady_clock::now() + 40s;
     for (int demarrage = 0; demarrage < 20; ++demarrage) {
         SCOPED_TRACE("start " + std::to_string(demarrage));
         ASSERT_TRUE(AttendQue(silence)) << "the monitor is quiet before the start";
@@ -646,7 +647,16 @@ TEST_P(SortiesSon, LaLectureAlsaDemarreSansTrou) {
         flux->Fermer();
         ASSERT_GE(debut, 0) << "the tone is heard";
         const std::vector<float> x = e.Voie(debut, 9600, 0);
-        EXPECT_EQ(Trou(x, 0, x.size(), 96), -1) << "a gap in the first 200 ms";
+        // A start that stutters every time fails once the time for measures is over; a
+        // machine that held the writer up past its buffer on one start is measured again.
+        const int64_t trou = Trou(x, 0, x.size(), 96);
+        if (trou >= 0 &&
+            Reprendre(limiteReprises, "gap " + std::to_string(trou) + " frames into start " +
+                                          std::to_string(demarrage))) {
+            --demarrage;
+            continue;
+        }
+        EXPECT_EQ(trou, -1) << "a gap in the first 200 ms";
     }
 }
 
